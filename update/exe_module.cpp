@@ -1,0 +1,7 @@
+#include "update/exe_module.h"
+
+CExeModule g_module;
+
+CExeModule::CExeModule() : m_dwMainThreadId(0)
+{
+}

@@ -1,0 +1,209 @@
+#include "update/update_settings.h"
+
+#include <wininet.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr char kValueVersion[] = "Version";
+constexpr char kValueAvailableVersion[] = "AvailableVersion";
+constexpr char kValueLastUpdateTime[] = "LastUpdateTime";
+constexpr char kValueNotifyDownload[] = "NotifyDownload";
+constexpr char kValueFrequency[] = "Frequency";
+constexpr char kValueAutoUpdateEnable[] = "AutoUpdateEnable";
+
+// "Version" is read with a limit of 261 bytes, "AvailableVersion" with 260.
+constexpr DWORD kVersionReadLimit = 261;
+constexpr DWORD kAvailableVersionReadLimit = 260;
+
+} // namespace
+
+UpdateSettings::UpdateSettings()
+    : m_ftLastUpdateTime(0), m_ftFrequency(kTicksPerDay), m_ftNotifyDownload(0),
+      m_bAutoUpdateEnable(TRUE)
+{
+}
+
+bool UpdateSettings::Open()
+{
+    if (m_key)
+        return true;
+    HKEY hKey = nullptr;
+    LONG lResult = RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsSubkey, 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &hKey,
+                                   nullptr);
+    if (lResult != ERROR_SUCCESS)
+        return false;
+    m_key.Reset(hKey);
+    return true;
+}
+
+bool UpdateSettings::ReadInstalledVersion()
+{
+    fw::CRegKeyHandle productKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsSubkey, 0, KEY_READ, productKey.Receive()) !=
+        ERROR_SUCCESS)
+        return false;
+
+    // One byte more than the read may fill, so that a value stored without
+    // its terminator still ends in one.
+    char szVersion[kVersionReadLimit + 1] = {};
+    DWORD cbData = kVersionReadLimit;
+    if (RegQueryValueExA(productKey.Get(), kValueVersion, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(szVersion), &cbData) != ERROR_SUCCESS)
+        return false;
+
+    m_verInstalled = VersionNumber(szVersion);
+    return true;
+}
+
+bool UpdateSettings::ReadAvailableVersion()
+{
+    if (!m_key)
+        return false;
+    char szVersion[kAvailableVersionReadLimit] = {};
+    DWORD dwType = REG_NONE;
+    DWORD cbData = kAvailableVersionReadLimit;
+    if (RegQueryValueExA(m_key.Get(), kValueAvailableVersion, nullptr, &dwType,
+                         reinterpret_cast<BYTE*>(szVersion), &cbData) != ERROR_SUCCESS)
+        return false;
+    if (dwType != REG_SZ && dwType != REG_EXPAND_SZ)
+        return false;
+    if (cbData != 0 && szVersion[cbData - 1] != '\0')
+        return false;
+
+    VersionNumber version(szVersion);
+    if (m_verInstalled.IsNewerThan(version))
+        return false;
+    m_verAvailable = version;
+    return true;
+}
+
+bool UpdateSettings::ReadTicks(const char* pszName, uint64_t& ftValue)
+{
+    if (!m_key)
+        return false;
+    // A shorter value replaces only the low-order bytes of the current one;
+    // nothing is taken from a read that fails.
+    uint64_t ftRead = ftValue;
+    DWORD cbData = sizeof(ftRead);
+    if (RegQueryValueExA(m_key.Get(), pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(&ftRead),
+                         &cbData) != ERROR_SUCCESS)
+        return false;
+    ftValue = ftRead;
+    return true;
+}
+
+bool UpdateSettings::WriteTicks(const char* pszName, uint64_t ftValue)
+{
+    if (!m_key)
+        return false;
+    return RegSetValueExA(m_key.Get(), pszName, 0, REG_QWORD,
+                          reinterpret_cast<const BYTE*>(&ftValue),
+                          sizeof(ftValue)) == ERROR_SUCCESS;
+}
+
+bool UpdateSettings::Load()
+{
+    if (!ReadInstalledVersion())
+        m_verInstalled.Parse(kDefaultInstalledVersion);
+
+    if (!ReadAvailableVersion() && !SetAvailableVersion(m_verInstalled))
+        return false;
+
+    if (!ReadTicks(kValueLastUpdateTime, m_ftLastUpdateTime) && !SetLastUpdateTime(0))
+        return false;
+    if (!ReadTicks(kValueNotifyDownload, m_ftNotifyDownload) && !SetNotifyDownload(0))
+        return false;
+    if (!ReadTicks(kValueFrequency, m_ftFrequency) && !SetFrequency(kTicksPerDay))
+        return false;
+
+    bool bAutoRead = false;
+    if (m_key)
+    {
+        DWORD dwValue = static_cast<DWORD>(m_bAutoUpdateEnable);
+        DWORD cbData = sizeof(dwValue);
+        if (RegQueryValueExA(m_key.Get(), kValueAutoUpdateEnable, nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(&dwValue), &cbData) == ERROR_SUCCESS)
+        {
+            m_bAutoUpdateEnable = (dwValue != 0);
+            bAutoRead = true;
+        }
+    }
+    if (!bAutoRead && !SetAutoUpdateEnable(TRUE))
+        return false;
+
+    return true;
+}
+
+bool UpdateSettings::SetLastUpdateTime(uint64_t ftTicks)
+{
+    if (!WriteTicks(kValueLastUpdateTime, ftTicks))
+        return false;
+    m_ftLastUpdateTime = ftTicks;
+    return true;
+}
+
+bool UpdateSettings::SetLastUpdateTimeToNow()
+{
+    SYSTEMTIME stNow;
+    GetSystemTime(&stNow);
+    FILETIME ftNow;
+    if (!SystemTimeToFileTime(&stNow, &ftNow))
+        return false;
+    return SetLastUpdateTime((static_cast<uint64_t>(ftNow.dwHighDateTime) << 32) |
+                             ftNow.dwLowDateTime);
+}
+
+bool UpdateSettings::AddToLastUpdateTime(uint64_t ftTicks)
+{
+    return SetLastUpdateTime(m_ftLastUpdateTime + ftTicks);
+}
+
+bool UpdateSettings::SetNotifyDownload(uint64_t ftTicks)
+{
+    if (!WriteTicks(kValueNotifyDownload, ftTicks))
+        return false;
+    m_ftNotifyDownload = ftTicks;
+    return true;
+}
+
+bool UpdateSettings::SetFrequency(uint64_t ftTicks)
+{
+    if (!WriteTicks(kValueFrequency, ftTicks))
+        return false;
+    m_ftFrequency = ftTicks;
+    return true;
+}
+
+bool UpdateSettings::SetAutoUpdateEnable(BOOL bEnable)
+{
+    if (!m_key)
+        return false;
+    const DWORD dwValue = bEnable ? 1 : 0;
+    if (RegSetValueExA(m_key.Get(), kValueAutoUpdateEnable, 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&dwValue), sizeof(dwValue)) != ERROR_SUCCESS)
+        return false;
+    m_bAutoUpdateEnable = bEnable;
+    return true;
+}
+
+bool UpdateSettings::SetAvailableVersion(const VersionNumber& version)
+{
+    if (!m_key)
+        return false;
+    const std::string& strText = version.Text();
+    if (RegSetValueExA(m_key.Get(), kValueAvailableVersion, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(strText.c_str()),
+                       static_cast<DWORD>(strText.size() + 1)) != ERROR_SUCCESS)
+        return false;
+    m_verAvailable = version;
+    return true;
+}
+
+bool UpdateSettings::IsInternetConnected() const
+{
+    DWORD dwFlags = 0;
+    return InternetGetConnectedState(&dwFlags, 0) != FALSE;
+}

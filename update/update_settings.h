@@ -1,0 +1,67 @@
+// The updater's persistent state in the registry. Every setter writes
+// through at once; a setter that fails leaves the in-memory value as it was.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "framework/handles.h"
+#include "update/version_number.h"
+
+// Intervals and times in 100-nanosecond ticks.
+constexpr uint64_t kTicksPerDay = 864000000000ull;
+constexpr uint64_t kTicksPerWeek = 6048000000000ull;
+constexpr uint64_t kTicksPerTenMinutes = 6000000000ull;
+
+// Installed version when the product key does not say; also the updater's
+// own file and product version.
+constexpr char kDefaultInstalledVersion[] = "2.4.2.218";
+
+// Both keys have the same subkey name: the settings key under
+// HKEY_CURRENT_USER, the product key under HKEY_LOCAL_MACHINE.
+constexpr char kSettingsSubkey[] = "Software\\Vexil ZSP";
+
+class UpdateSettings
+{
+public:
+    UpdateSettings();
+    ~UpdateSettings() = default;
+
+    UpdateSettings(const UpdateSettings&) = delete;
+    UpdateSettings& operator=(const UpdateSettings&) = delete;
+
+    bool Open();
+    bool Load();
+    bool ReadInstalledVersion();
+    bool ReadAvailableVersion();
+
+    bool SetLastUpdateTime(uint64_t ftTicks);
+    bool SetLastUpdateTimeToNow();
+    bool AddToLastUpdateTime(uint64_t ftTicks);
+    bool SetNotifyDownload(uint64_t ftTicks);
+    bool SetFrequency(uint64_t ftTicks);
+    bool SetAutoUpdateEnable(BOOL bEnable);
+    bool SetAvailableVersion(const VersionNumber& version);
+
+    bool IsInternetConnected() const;
+
+    uint64_t LastUpdateTime() const { return m_ftLastUpdateTime; }
+    uint64_t Frequency() const { return m_ftFrequency; }
+    uint64_t NotifyDownload() const { return m_ftNotifyDownload; }
+    const VersionNumber& AvailableVersion() const { return m_verAvailable; }
+    const VersionNumber& InstalledVersion() const { return m_verInstalled; }
+    BOOL AutoUpdateEnable() const { return m_bAutoUpdateEnable; }
+
+private:
+    bool ReadTicks(const char* pszName, uint64_t& ftValue);
+    bool WriteTicks(const char* pszName, uint64_t ftValue);
+
+    fw::CRegKeyHandle m_key;
+    uint64_t m_ftLastUpdateTime;
+    uint64_t m_ftFrequency;
+    uint64_t m_ftNotifyDownload;
+    VersionNumber m_verAvailable;
+    VersionNumber m_verInstalled;
+    BOOL m_bAutoUpdateEnable;
+};
