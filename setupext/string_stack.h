@@ -1,0 +1,38 @@
+// The installer's string stack: how arguments reach the entry points and
+// how answers go back.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace setupext {
+
+// One entry of the stack. The installer shares this layout, so it is fixed:
+// the address of the entry below, then the text in string size bytes.
+struct StackNode
+{
+    StackNode* m_pNext;
+    char m_szText[1];
+};
+static_assert(offsetof(StackNode, m_szText) == 4, "the installer reads the text at offset 4");
+
+// What the last entry point was given; zero until one records it.
+struct InstallerCallContext
+{
+    int m_nStringSize;
+    StackNode** m_ppStackTop;
+};
+
+extern InstallerCallContext g_callContext;
+
+void RecordCallContext(int nStringSize, StackNode** ppStackTop);
+
+// Takes the top entry off the stack into pszDest, cut to cchDest - 1
+// characters. Returns 1 and leaves pszDest alone when there is no entry.
+int PopStackString(char* pszDest, int cchDest);
+
+// Puts a copy of pszText, cut to string size - 1 characters, on the stack.
+void PushStackString(const char* pszText);
+
+} // namespace setupext

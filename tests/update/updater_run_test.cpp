@@ -1,0 +1,173 @@
+// Runs update.exe as a scheduler or a user starts it and looks at what it
+// leaves: registry values, windows, message boxes and its exit code.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/paths.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
+#include "tests/support/windows.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ChildProcess;
+using testsupport::kSettingsKey;
+using testsupport::Quoted;
+
+constexpr DWORD kRunTimeoutMs = 20000;
+
+class UpdaterRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { testsupport::ClearProductKeys(); }
+    void TearDown() override { testsupport::ClearProductKeys(); }
+
+    // Copies the program, and the resource library unless told not to, into
+    // a folder of its own.
+    static std::string CopyProgram(const fs::path& folder, bool bWithResources)
+    {
+        fs::create_directories(folder);
+        const fs::path bin = testsupport::BinDir();
+        fs::copy_file(bin / "update.exe", folder / "update.exe");
+        if (bWithResources)
+            fs::copy_file(bin / "res.dll", folder / "res.dll");
+        return (folder / "update.exe").string();
+    }
+
+    static bool DefaultsWereWritten()
+    {
+        auto frequency = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "Frequency");
+        auto available =
+            testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion");
+        return frequency && frequency->AsQword() == 864000000000ull && available &&
+               available->AsString() == "2.4.2.218";
+    }
+};
+
+TEST_F(UpdaterRunTest, FirstRunLeavesTheDefaults)
+{
+    DWORD dwExit = 1;
+    ASSERT_TRUE(testsupport::RunToExit(Quoted(testsupport::UpdateExePath()) + " /auto",
+                                       kRunTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+
+    auto names = testsupport::ValueNames(HKEY_CURRENT_USER, kSettingsKey);
+    EXPECT_EQ(names.size(), 5u);
+    EXPECT_TRUE(DefaultsWereWritten());
+    auto last = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime");
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->type, static_cast<DWORD>(REG_QWORD));
+    EXPECT_EQ(last->AsQword(), 0u);
+    auto notify = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload");
+    ASSERT_TRUE(notify);
+    EXPECT_EQ(notify->type, static_cast<DWORD>(REG_QWORD));
+    auto enable = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AutoUpdateEnable");
+    ASSERT_TRUE(enable);
+    EXPECT_EQ(enable->type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(enable->AsDword(), 1u);
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+}
+
+TEST_F(UpdaterRunTest, InstalledVersionFromTheProductKeyBecomesAvailableVersion)
+{
+    ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Version", "3.1.2"));
+    DWORD dwExit = 1;
+    ASSERT_TRUE(testsupport::RunToExit(Quoted(testsupport::UpdateExePath()) + " /man",
+                                       kRunTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    auto available = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion");
+    ASSERT_TRUE(available);
+    EXPECT_EQ(available->AsString(), "3.1.2.0");
+}
+
+TEST_F(UpdaterRunTest, WithoutResourceLibraryEndsSilently)
+{
+    testsupport::ScopedTempDir dir("no-res");
+    const std::string exe = CopyProgram(dir.Path(), false);
+
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(Quoted(exe) + " /man"));
+    bool bSawWindow = false;
+    testsupport::WaitUntil(
+        [&]() {
+            if (!testsupport::TopLevelWindowsOf(child.Id(), true).empty())
+                bSawWindow = true;
+            return !child.IsRunning();
+        },
+        kRunTimeoutMs);
+    DWORD dwExit = 1;
+    ASSERT_TRUE(child.WaitForExit(0, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_FALSE(bSawWindow);
+    // It ended before the settings were touched.
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+TEST_F(UpdaterRunTest, FindsResourceLibraryBesideItselfFromAnotherFolder)
+{
+    testsupport::ScopedTempDir dir("elsewhere");
+    // Started through a path relative to the starter's folder, with its own
+    // current folder where no res.dll lies.
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.Path());
+    const std::string relative =
+        fs::relative(testsupport::UpdateExePath(), dir.Path()).make_preferred().string();
+    DWORD dwExit = 1;
+    const bool bRan = testsupport::RunToExit(relative + " /auto", kRunTimeoutMs, &dwExit, "",
+                                             dir.String());
+    fs::current_path(previous);
+    ASSERT_TRUE(bRan) << relative;
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_TRUE(DefaultsWereWritten());
+}
+
+TEST_F(UpdaterRunTest, ProgramPathWithDashesAndSlashes)
+{
+    testsupport::ScopedTempDir dir("path-with-dashes");
+    const std::string exe = CopyProgram(dir.Path() / "x-man" / "a-b", true);
+    std::string forward = exe;
+    for (char& c : forward)
+    {
+        if (c == '\\')
+            c = '/';
+    }
+    DWORD dwExit = 1;
+    ASSERT_TRUE(testsupport::RunToExit(Quoted(forward) + " -auto", kRunTimeoutMs, &dwExit, exe));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_TRUE(DefaultsWereWritten());
+}
+
+TEST_F(UpdaterRunTest, UnwritableSettingsShowTheRegistryError)
+{
+    ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kSettingsKey, "AutoUpdateEnable", 1));
+    ASSERT_TRUE(testsupport::SetKeyAccess(HKEY_CURRENT_USER, kSettingsKey, "D:P(A;;KR;;;WD)"));
+
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(Quoted(testsupport::UpdateExePath()) + " /man"));
+    HWND hBox = testsupport::WaitForTopLevelWindow(child.Id(), "#32770", kRunTimeoutMs);
+    ASSERT_NE(hBox, nullptr);
+
+    testsupport::MessageBoxContents box;
+    ASSERT_TRUE(testsupport::ReadMessageBox(hBox, box));
+    EXPECT_EQ(box.text, "Error while reading registry");
+    EXPECT_EQ(box.caption, "Error");
+    // Wine's message box ignores MB_TOPMOST, so that part of the style
+    // cannot be seen from outside here.
+    EXPECT_TRUE(box.hasIcon);
+    EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
+    EXPECT_EQ(GetWindow(hBox, GW_OWNER), nullptr);
+
+    testsupport::ClickDialogButton(hBox, IDOK);
+    DWORD dwExit = 1;
+    ASSERT_TRUE(child.WaitForExit(kRunTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(testsupport::ValueNames(HKEY_CURRENT_USER, kSettingsKey),
+              std::vector<std::string>{"AutoUpdateEnable"});
+}
+
+} // namespace
