@@ -1,16 +1,21 @@
 // The module object of a program built in the manner of the Windows template
-// frameworks: the instance, the instance that resources are loaded from, and
-// the count of COM objects alive in the process.
+// frameworks: the instance, the instance that resources are loaded from, the
+// count of COM objects alive in the process, its class objects and its
+// registration.
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 namespace fw {
 
-// One entry of a class map; the map ends with an entry whose pclsid is null.
+// One creatable class of the program; the map ends with an entry whose
+// pclsid is null.
 struct ObjMapEntry
 {
     const CLSID* pclsid;
+    HRESULT (*pfnGetClassObject)(REFIID riid, void** ppv);
+    DWORD dwRegister;
 };
 
 class CComModule
@@ -22,7 +27,7 @@ public:
     CComModule(const CComModule&) = delete;
     CComModule& operator=(const CComModule&) = delete;
 
-    virtual HRESULT Init(const ObjMapEntry* pObjMap, HINSTANCE hInstance, const GUID* pLibId);
+    virtual HRESULT Init(ObjMapEntry* pObjMap, HINSTANCE hInstance, const GUID* pLibId);
     virtual void Term();
 
     HINSTANCE GetModuleInstance() const { return m_hInst; }
@@ -34,18 +39,28 @@ public:
     virtual LONG Unlock();
     LONG GetLockCount() const { return m_nLockCnt; }
 
+    HRESULT RegisterClassObjects(DWORD dwClsContext, DWORD dwFlags);
+    HRESULT RevokeClassObjects();
+
+    // Runs a "REGISTRY" script resource of the program's own file.
+    HRESULT UpdateRegistryFromResource(UINT nResId, BOOL bRegister);
+    // The classes of the class map, and the type library carried as the
+    // program's "TYPELIB" resource 1.
+    HRESULT RegisterServer(BOOL bRegTypeLib);
+    HRESULT UnregisterServer(BOOL bUnRegTypeLib);
+
     const GUID& GetTypeLibId() const { return m_libid; }
 
 protected:
     HINSTANCE m_hInst;
     HINSTANCE volatile m_hInstResource;
-    const ObjMapEntry* m_pObjMap;
+    ObjMapEntry* m_pObjMap;
     GUID m_libid;
     LONG volatile m_nLockCnt;
 };
 
 // The process-wide module, set by Init; windows and dialogs of the framework
-// load their resources through it.
+// find their instances through it.
 CComModule* GetModule();
 
 } // namespace fw

@@ -9,35 +9,44 @@
 #include "framework/handles.h"
 #include "update/command_line.h"
 #include "update/exe_module.h"
+#include "update/main_wnd.h"
 #include "update/platform_checks.h"
 #include "update/resource_mgr.h"
 #include "update/update_globals.h"
 #include "update/update_settings.h"
+#include "update_idl.h"
 
 namespace {
 
-// {39D89FF9-807F-4DD6-8C47-03564F1EFCC7}
-constexpr GUID kLibIdUpdate = {0x39d89ff9, 0x807f, 0x4dd6,
-                               {0x8c, 0x47, 0x03, 0x56, 0x4f, 0x1e, 0xfc, 0xc7}};
+constexpr UINT kRegistryScriptId = 100;
 
 // The program exposes no creatable class.
-const fw::ObjMapEntry kObjectMap[] = {{nullptr}};
+fw::ObjMapEntry g_objectMap[] = {{nullptr, nullptr, 0}};
 
 // Registration and unregistration end the program with their result; they
 // touch no window, no resource library and no settings.
 int RunRegistration(CommandLineAction action)
 {
-    // COM registration arrives with the module's registrar.
-    const HRESULT hr = E_NOTIMPL;
-    (void)action;
+    HRESULT hr = S_OK;
+    if (action == CommandLineAction::UnregServer)
+    {
+        g_module.UpdateRegistryFromResource(kRegistryScriptId, FALSE);
+        hr = g_module.UnregisterServer(TRUE);
+    }
+    else
+    {
+        g_module.UpdateRegistryFromResource(kRegistryScriptId, TRUE);
+        hr = g_module.RegisterServer(TRUE);
+    }
     g_module.Term();
     CoUninitialize();
     return static_cast<int>(hr);
 }
 
-// Tests the user's rights, looks for a running instance and loads the
-// settings. Returns false when the run is to end at once.
-bool StartRun(UpdateSettings& settings)
+// Tests the user's rights, looks for a running instance, loads the settings
+// and creates the hidden main window. Returns false when the run is to end
+// at once.
+bool StartRun(CMainWnd& mainWnd, UpdateSettings& settings)
 {
     DWORD dwPlatformId = 0;
     if (!GetPlatformId(&dwPlatformId))
@@ -86,6 +95,10 @@ bool StartRun(UpdateSettings& settings)
         return false;
     }
 
+    // A failed creation is not detected: the run goes on, but a second
+    // instance will not find this one.
+    mainWnd.Create(nullptr, nullptr, kProductTitle, 0, 0);
+
     releaseMutex();
     return true;
 }
@@ -96,12 +109,15 @@ int UpdaterMain(HINSTANCE hInstance)
 {
     const char* pszCommandLine = GetCommandLineA();
     CoInitialize(nullptr);
-    g_module.Init(kObjectMap, hInstance, &kLibIdUpdate);
+    g_module.Init(g_objectMap, hInstance, &LIBID_UPDATELib);
     g_module.m_dwMainThreadId = GetCurrentThreadId();
 
     const CommandLineAction action = ScanCommandLine(pszCommandLine, g_bManualMode);
     if (action != CommandLineAction::Run)
         return RunRegistration(action);
+
+    g_module.StartShutdownWatch();
+    g_module.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
 
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
     InitCommonControlsEx(&icc);
@@ -113,9 +129,13 @@ int UpdaterMain(HINSTANCE hInstance)
     g_module.SetResourceInstance(g_resourceMgr.m_hModule);
 
     {
+        CMainWnd mainWnd;
         UpdateSettings settings;
-        StartRun(settings);
+        StartRun(mainWnd, settings);
 
+        if (mainWnd.IsWindow())
+            mainWnd.DestroyWindow();
+        g_module.RevokeClassObjects();
         // Give COM clients of the process time to let go before the objects
         // go away.
         Sleep(1000);

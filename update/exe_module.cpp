@@ -1,7 +1,56 @@
 #include "update/exe_module.h"
 
+namespace {
+constexpr DWORD kShutdownDelayMs = 5000;
+}
+
 CExeModule g_module;
 
-CExeModule::CExeModule() : m_dwMainThreadId(0)
+CExeModule::CExeModule() : m_dwMainThreadId(0), m_hShutdownEvent(nullptr), m_bActivity(false)
 {
+}
+
+LONG CExeModule::Unlock()
+{
+    const LONG nCount = InterlockedDecrement(&m_nLockCnt);
+    if (nCount == 0)
+    {
+        m_bActivity = true;
+        SetEvent(m_hShutdownEvent);
+    }
+    return nCount;
+}
+
+bool CExeModule::StartShutdownWatch()
+{
+    m_hShutdownEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (m_hShutdownEvent == nullptr)
+        return false;
+    fw::CKernelHandle thread(CreateThread(nullptr, 0, ShutdownWatchThread, this, 0, nullptr));
+    return static_cast<bool>(thread);
+}
+
+DWORD WINAPI CExeModule::ShutdownWatchThread(void* pModule)
+{
+    static_cast<CExeModule*>(pModule)->WatchForShutdown();
+    return 0;
+}
+
+void CExeModule::WatchForShutdown()
+{
+    for (;;)
+    {
+        WaitForSingleObject(m_hShutdownEvent, INFINITE);
+        // Every new fall to zero within the delay starts it again.
+        DWORD dwWait = 0;
+        do
+        {
+            m_bActivity = false;
+            dwWait = WaitForSingleObject(m_hShutdownEvent, kShutdownDelayMs);
+        } while (dwWait == WAIT_OBJECT_0);
+        if (!m_bActivity && m_nLockCnt == 0)
+            break;
+    }
+    CloseHandle(m_hShutdownEvent);
+    PostThreadMessageA(m_dwMainThreadId, WM_QUIT, 0, 0);
 }

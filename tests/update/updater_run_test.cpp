@@ -170,4 +170,101 @@ TEST_F(UpdaterRunTest, UnwritableSettingsShowTheRegistryError)
               std::vector<std::string>{"AutoUpdateEnable"});
 }
 
+constexpr char kAppIdKey[] = "AppID\\{8C31E6CF-EBA1-4BA5-84D1-166EEE16B28E}";
+constexpr char kAppIdExeKey[] = "AppID\\Update.EXE";
+constexpr char kTypeLibKey[] = "TypeLib\\{39D89FF9-807F-4DD6-8C47-03564F1EFCC7}";
+constexpr char kInterfaceKey[] = "Interface\\{19D75F93-FF58-4F84-98B9-E3C1709FE914}";
+
+class RegistrationTest : public UpdaterRunTest
+{
+protected:
+    void SetUp() override
+    {
+        UpdaterRunTest::SetUp();
+        ClearRegistration();
+    }
+    void TearDown() override
+    {
+        ClearRegistration();
+        UpdaterRunTest::TearDown();
+    }
+    static void ClearRegistration()
+    {
+        for (const char* pszKey : {kAppIdKey, kAppIdExeKey, kTypeLibKey, kInterfaceKey})
+            testsupport::DeleteKeyTree(HKEY_CLASSES_ROOT, pszKey);
+    }
+};
+
+TEST_F(RegistrationTest, RegServerWritesAppIdAndTypeLibrary)
+{
+    // From a folder without res.dll: registration does not need it.
+    testsupport::ScopedTempDir dir("register");
+    const std::string exe = CopyProgram(dir.Path(), false);
+
+    DWORD dwExit = 1;
+    ASSERT_TRUE(testsupport::RunToExit(Quoted(exe) + " -RegServer", kRunTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, static_cast<DWORD>(S_OK));
+
+    auto appId = testsupport::ReadValue(HKEY_CLASSES_ROOT, kAppIdKey, "");
+    ASSERT_TRUE(appId);
+    EXPECT_EQ(appId->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(appId->AsString(), "Update");
+    auto exeAppId = testsupport::ReadValue(HKEY_CLASSES_ROOT, kAppIdExeKey, "AppID");
+    ASSERT_TRUE(exeAppId);
+    EXPECT_EQ(exeAppId->AsString(), "{8C31E6CF-EBA1-4BA5-84D1-166EEE16B28E}");
+
+    auto typeLibName =
+        testsupport::ReadValue(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0", "");
+    ASSERT_TRUE(typeLibName);
+    EXPECT_EQ(typeLibName->AsString(), "Update 1.0 Type Library");
+    auto typeLibPath =
+        testsupport::ReadValue(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0\\0\\win32", "");
+    ASSERT_TRUE(typeLibPath);
+    EXPECT_STRCASEEQ(typeLibPath->AsString().c_str(), exe.c_str());
+    auto interfaceName = testsupport::ReadValue(HKEY_CLASSES_ROOT, kInterfaceKey, "");
+    ASSERT_TRUE(interfaceName);
+    EXPECT_EQ(interfaceName->AsString(), "IDownloader");
+
+    // No settings, no windows.
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+TEST_F(RegistrationTest, UnregServerRemovesBothKeysAndKeepsAppId)
+{
+    DWORD dwExit = 1;
+    const std::string exe = Quoted(testsupport::UpdateExePath());
+    ASSERT_TRUE(testsupport::RunToExit(exe + " /RegServer", kRunTimeoutMs, &dwExit));
+    ASSERT_EQ(dwExit, static_cast<DWORD>(S_OK));
+    ASSERT_TRUE(testsupport::KeyExists(HKEY_CLASSES_ROOT, kAppIdExeKey));
+
+    ASSERT_TRUE(testsupport::RunToExit(exe + " -unregserver", kRunTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, static_cast<DWORD>(S_OK));
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, kAppIdKey));
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, kAppIdExeKey));
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, kInterfaceKey));
+    EXPECT_TRUE(testsupport::KeyExists(HKEY_CLASSES_ROOT, "AppID"));
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+TEST_F(RegistrationTest, UnregServerOfANeverRegisteredServerReportsTheTypeLibrary)
+{
+    DWORD dwExit = 0;
+    ASSERT_TRUE(testsupport::RunToExit(Quoted(testsupport::UpdateExePath()) + " -UnregServer",
+                                       kRunTimeoutMs, &dwExit));
+    // The exit code is the type library's unregistration result.
+    EXPECT_TRUE(FAILED(static_cast<HRESULT>(dwExit))) << std::hex << dwExit;
+    EXPECT_TRUE(testsupport::KeyExists(HKEY_CLASSES_ROOT, "AppID"));
+}
+
+TEST_F(RegistrationTest, RegServerFollowedByAnotherSwitchRunsInstead)
+{
+    DWORD dwExit = 1;
+    ASSERT_TRUE(testsupport::RunToExit(Quoted(testsupport::UpdateExePath()) + " /RegServer /auto",
+                                       kRunTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, kAppIdExeKey));
+    EXPECT_TRUE(DefaultsWereWritten());
+}
+
 } // namespace

@@ -1,0 +1,166 @@
+#include "framework/window.h"
+
+#include <cstring>
+
+namespace fw {
+
+namespace {
+
+// The objects whose windows are being created on this thread; the first
+// message of a new window takes the newest one.
+thread_local void* t_pCreatingObject = nullptr;
+
+// Thunks live in an executable heap of their own.
+HANDLE ThunkHeap()
+{
+    static HANDLE s_hHeap = HeapCreate(HEAP_CREATE_ENABLE_EXECUTE, 0, 0);
+    return s_hHeap;
+}
+
+#pragma pack(push, 1)
+struct StdCallThunkCode
+{
+    DWORD m_mov;    // mov dword ptr [esp+4], pThis  (the HWND argument)
+    DWORD m_this;
+    BYTE m_jmp;     // jmp WindowProc
+    DWORD m_relproc;
+};
+#pragma pack(pop)
+
+} // namespace
+
+ATOM CWndClassInfo::Register(WNDPROC pfnStartProc)
+{
+    if (m_atom != 0)
+        return m_atom;
+    CComModule* pModule = GetModule();
+    m_wc.hInstance = pModule != nullptr ? pModule->GetModuleInstance() : GetModuleHandleA(nullptr);
+    m_wc.lpfnWndProc = pfnStartProc;
+    if (m_wc.hCursor == nullptr)
+        m_wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    m_atom = RegisterClassExA(&m_wc);
+    if (m_atom == 0 && GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
+    {
+        WNDCLASSEXA existing = {sizeof(existing)};
+        m_atom = static_cast<ATOM>(
+            GetClassInfoExA(m_wc.hInstance, m_wc.lpszClassName, &existing));
+    }
+    return m_atom;
+}
+
+CWndProcThunk::CWndProcThunk() : m_pCode(nullptr)
+{
+}
+
+CWndProcThunk::~CWndProcThunk()
+{
+    if (m_pCode != nullptr)
+        HeapFree(ThunkHeap(), 0, m_pCode);
+}
+
+bool CWndProcThunk::Init(WNDPROC pfnProc, void* pThis)
+{
+    if (m_pCode == nullptr)
+    {
+        HANDLE hHeap = ThunkHeap();
+        if (hHeap == nullptr)
+            return false;
+        m_pCode = HeapAlloc(hHeap, 0, sizeof(StdCallThunkCode));
+        if (m_pCode == nullptr)
+            return false;
+    }
+    StdCallThunkCode code;
+    code.m_mov = 0x042444C7;
+    code.m_this = static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(pThis));
+    code.m_jmp = 0xE9;
+    code.m_relproc = static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(pfnProc) -
+                                        (reinterpret_cast<DWORD_PTR>(m_pCode) + sizeof(code)));
+    std::memcpy(m_pCode, &code, sizeof(code));
+    FlushInstructionCache(GetCurrentProcess(), m_pCode, sizeof(code));
+    return true;
+}
+
+void AddCreateWndData(void* pThis)
+{
+    t_pCreatingObject = pThis;
+}
+
+void* ExtractCreateWndData()
+{
+    void* pThis = t_pCreatingObject;
+    t_pCreatingObject = nullptr;
+    return pThis;
+}
+
+HWND CWindowImplBase::CreateImpl(HWND hWndParent, const RECT* pRect, const char* pszWindowName,
+                                 DWORD dwStyle, DWORD dwExStyle, HMENU hMenu, ATOM atom,
+                                 void* pCreateParam)
+{
+    if (m_hWnd != nullptr)
+        return nullptr;
+    CComModule* pModule = GetModule();
+    const HINSTANCE hInstance =
+        pModule != nullptr ? pModule->GetModuleInstance() : GetModuleHandleA(nullptr);
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, cx = CW_USEDEFAULT, cy = CW_USEDEFAULT;
+    if (pRect != nullptr)
+    {
+        x = pRect->left;
+        y = pRect->top;
+        cx = pRect->right - pRect->left;
+        cy = pRect->bottom - pRect->top;
+    }
+    AddCreateWndData(this);
+    HWND hWnd = CreateWindowExA(dwExStyle, MAKEINTATOM(atom), pszWindowName, dwStyle, x, y, cx, cy,
+                                hWndParent, hMenu, hInstance, pCreateParam);
+    // A window that failed before its first message leaves nothing behind.
+    ExtractCreateWndData();
+    return hWnd;
+}
+
+LRESULT CALLBACK CWindowImplBase::StartWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam,
+                                                  LPARAM lParam)
+{
+    auto* pThis = static_cast<CWindowImplBase*>(ExtractCreateWndData());
+    if (pThis == nullptr)
+        return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    pThis->m_hWnd = hWnd;
+    if (!pThis->m_thunk.Init(pThis->GetWindowProc(), pThis))
+    {
+        pThis->m_hWnd = nullptr;
+        return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+    }
+    WNDPROC pProc = pThis->m_thunk.GetWNDPROC();
+    SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pProc));
+    return pProc(hWnd, uMsg, wParam, lParam);
+}
+
+LRESULT CALLBACK CWindowImplBase::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    // The thunk has put the object where the window handle was.
+    auto* pThis = reinterpret_cast<CWindowImplBase*>(hWnd);
+    const HWND hWndReal = pThis->m_hWnd;
+    LRESULT lResult = 0;
+    BOOL bHandled = FALSE;
+    try
+    {
+        bHandled = pThis->ProcessWindowMessage(hWndReal, uMsg, wParam, lParam, lResult, 0);
+    }
+    catch (...)
+    {
+        bHandled = FALSE;
+    }
+    if (!bHandled)
+        lResult = pThis->DefWindowProc(uMsg, wParam, lParam);
+    if (uMsg == WM_NCDESTROY)
+    {
+        // The window is gone: give the window back its class procedure and
+        // let the object go its own way.
+        SetWindowLongPtrA(hWndReal, GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(pThis->m_pfnSuperWindowProc));
+        pThis->m_hWnd = nullptr;
+        pThis->OnFinalMessage(hWndReal);
+    }
+    return lResult;
+}
+
+} // namespace fw
