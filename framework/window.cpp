@@ -117,6 +117,21 @@ HWND CWindowImplBase::CreateImpl(HWND hWndParent, const RECT* pRect, const char*
     return hWnd;
 }
 
+BOOL CWindowImplBase::SubclassWindow(HWND hWnd)
+{
+    if (m_hWnd != nullptr || !::IsWindow(hWnd))
+        return FALSE;
+    if (!m_thunk.Init(GetWindowProc(), this))
+        return FALSE;
+    const LONG_PTR oldProc = SetWindowLongPtrA(
+        hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_thunk.GetWNDPROC()));
+    if (oldProc == 0)
+        return FALSE;
+    m_pfnSuperWindowProc = reinterpret_cast<WNDPROC>(oldProc);
+    m_hWnd = hWnd;
+    return TRUE;
+}
+
 LRESULT CALLBACK CWindowImplBase::StartWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam,
                                                   LPARAM lParam)
 {

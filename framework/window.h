@@ -144,6 +144,10 @@ public:
     static LRESULT CALLBACK StartWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
+    // Routes an existing window (a dialog control, say) through this
+    // object's message map; unhandled messages go to its own procedure.
+    BOOL SubclassWindow(HWND hWnd);
+
 protected:
     HWND CreateImpl(HWND hWndParent, const RECT* pRect, const char* pszWindowName, DWORD dwStyle,
                     DWORD dwExStyle, HMENU hMenu, ATOM atom, void* pCreateParam);
@@ -174,7 +178,7 @@ public:
 #define BEGIN_MSG_MAP(theClass)                                                                   \
 public:                                                                                            \
     BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,                 \
-                              LRESULT& lResult, DWORD dwMsgMapId = 0) override                    \
+                              LRESULT& lResult, DWORD dwMsgMapId = 0)                             \
     {                                                                                              \
         BOOL bHandled = TRUE;                                                                      \
         (void)hWnd;                                                                                \
@@ -191,6 +195,22 @@ public:                                                                         
         if (bHandled)                                                                              \
             return TRUE;                                                                           \
     }
+
+// WM_COMMAND from one control with one notification code, to a handler
+//   LRESULT OnXxx(WORD wNotifyCode, WORD wId, HWND hWndCtl, BOOL& bHandled);
+#define COMMAND_HANDLER(id, code, func)                                                           \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) == (code))                 \
+    {                                                                                              \
+        bHandled = TRUE;                                                                           \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
+        if (bHandled)                                                                              \
+            return TRUE;                                                                           \
+    }
+
+// Offers the message to the map of a base class.
+#define CHAIN_MSG_MAP(theChainClass)                                                              \
+    if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))                 \
+        return TRUE;
 
 #define END_MSG_MAP()                                                                              \
     break;                                                                                         \

@@ -14,6 +14,7 @@
 #include "update/resource_mgr.h"
 #include "update/update_globals.h"
 #include "update/update_settings.h"
+#include "update/wizard/update_wizard.h"
 #include "update_idl.h"
 
 namespace {
@@ -43,10 +44,10 @@ int RunRegistration(CommandLineAction action)
     return static_cast<int>(hr);
 }
 
-// Tests the user's rights, looks for a running instance, loads the settings
-// and creates the hidden main window. Returns false when the run is to end
-// at once.
-bool StartRun(CMainWnd& mainWnd, UpdateSettings& settings)
+// Tests the user's rights, looks for a running instance, loads the settings,
+// creates the hidden main window and the hidden wizard and prepares the
+// update folder. Returns false when the run is to end at once.
+bool StartRun(CMainWnd& mainWnd, CUpdateWizard& wizard)
 {
     DWORD dwPlatformId = 0;
     if (!GetPlatformId(&dwPlatformId))
@@ -88,7 +89,7 @@ bool StartRun(CMainWnd& mainWnd, UpdateSettings& settings)
         return false;
     }
 
-    if (!settings.Open() || !settings.Load())
+    if (!wizard.m_settings.Open() || !wizard.m_settings.Load())
     {
         releaseMutex();
         ShowError("Error while reading registry");
@@ -98,9 +99,12 @@ bool StartRun(CMainWnd& mainWnd, UpdateSettings& settings)
     // A failed creation is not detected: the run goes on, but a second
     // instance will not find this one.
     mainWnd.Create(nullptr, nullptr, kProductTitle, 0, 0);
+    mainWnd.m_hWndWizard = wizard.Create(mainWnd.m_hWnd, 0);
 
     releaseMutex();
-    return true;
+
+    // The folder's own failure box has been shown.
+    return wizard.PrepareUpdateFolder();
 }
 
 } // namespace
@@ -130,9 +134,16 @@ int UpdaterMain(HINSTANCE hInstance)
 
     {
         CMainWnd mainWnd;
-        UpdateSettings settings;
-        StartRun(mainWnd, settings);
+        CUpdateWizard wizard;
+        if (StartRun(mainWnd, wizard))
+        {
+            wizard.m_manual = g_bManualMode;
+            wizard.SetActivePage(kPageRetrieveUpdate);
+            wizard.RunMessageLoop();
+        }
 
+        if (wizard.IsWindow())
+            wizard.DestroyWindow();
         if (mainWnd.IsWindow())
             mainWnd.DestroyWindow();
         g_module.RevokeClassObjects();

@@ -1,0 +1,400 @@
+#!/usr/bin/env python3
+"""Self-test of the loopback test server: the real program on a free port
+in a temporary folder, spoken to with http.client and raw sockets."""
+
+import email.utils
+import http.client
+import json
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "zsp_test_server.py")
+TIMEOUT = 5
+
+
+class ServerProcess:
+    """The server started on a free port; ended (by its pid) on stop()."""
+
+    def __init__(self, root, *extra):
+        self.root = root
+        self.pidfile = os.path.join(root, "..", "server.pid")
+        self._stderr = open(os.path.join(root, "..", "server.err"), "wb")
+        self.process = subprocess.Popen(
+            [sys.executable, SERVER, "--root", root, "--port", "0", "--pidfile", self.pidfile, *extra],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self._stderr, text=True)
+        line = self.process.stdout.readline()
+        if "port" not in line:
+            self.stop()
+            raise RuntimeError(f"server did not start: {line!r}")
+        self.port = int(line.split()[-1])
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(TIMEOUT)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process.stdout.close()
+        self._stderr.close()
+
+
+def raw_request(port, path, method="GET", extra=""):
+    """A connected socket on which one request has been sent."""
+    sock = socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT)
+    sock.sendall(f"{method} {path} HTTP/1.1\r\nHost: 127.0.0.1\r\n{extra}\r\n".encode())
+    return sock
+
+
+def read_headers(sock):
+    """Reads up to the end of the headers; returns (head, body bytes read beyond it)."""
+    data = b""
+    while b"\r\n\r\n" not in data:
+        chunk = sock.recv(4096)
+        if not chunk:
+            raise AssertionError(f"connection closed inside the headers: {data!r}")
+        data += chunk
+    head, _, rest = data.partition(b"\r\n\r\n")
+    return head.decode("latin-1"), rest
+
+
+def read_to_end(sock):
+    data = b""
+    while chunk := sock.recv(4096):
+        data += chunk
+    return data
+
+
+class ServedContent(unittest.TestCase):
+    """Normal answers, faults and the request log, on one running server."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        cls.root = os.path.join(cls.tmp.name, "root")
+        os.mkdir(cls.root)
+        with open(os.path.join(cls.tmp.name, "secret.txt"), "w") as f:
+            f.write("outside the root")
+        cls.server = ServerProcess(cls.root)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.tmp.cleanup()
+
+    def setUp(self):
+        for name in os.listdir(self.root):
+            path = os.path.join(self.root, name)
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path)
+            else:
+                os.remove(path)
+
+    def serve(self, rel, body, fault=None):
+        path = os.path.join(self.root, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(body)
+        if fault is not None:
+            with open(path + ".fault", "w") as f:
+                f.write(fault + "\n")
+        elif os.path.exists(path + ".fault"):
+            os.remove(path + ".fault")
+        return path
+
+    def connect(self):
+        return http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=TIMEOUT)
+
+    def get(self, path, method="GET", headers=None):
+        conn = self.connect()
+        try:
+            conn.request(method, path, headers=headers or {})
+            response = conn.getresponse()
+            return response.status, dict(response.getheaders()), response.read()
+        finally:
+            conn.close()
+
+    def logged(self):
+        try:
+            with open(os.path.join(self.root, "requests.log")) as f:
+                return [json.loads(line) for line in f]
+        except FileNotFoundError:
+            return []
+
+    def test_normal_get_and_head(self):
+        body = bytes(range(256)) * 40 + b"\r\n\n\0end"
+        path = self.serve("zsp/setup.exe", body)
+        os.utime(path, (1700000000, 1700000000))
+        self.serve("zsp/update.txt", b"version\n")
+        self.serve("zsp/download.html", b"<html></html>")
+
+        status, headers, received = self.get("/zsp/setup.exe")
+        self.assertEqual((status, received), (200, body))
+        self.assertEqual(headers["Content-Length"], str(len(body)))
+        self.assertEqual(headers["Content-Type"], "application/octet-stream")
+        self.assertEqual(headers["Last-Modified"], email.utils.formatdate(1700000000, usegmt=True))
+        for caching in ("Cache-Control", "Expires", "ETag", "Pragma"):
+            self.assertNotIn(caching, headers)
+
+        self.assertEqual(self.get("/zsp/update.txt")[1]["Content-Type"], "text/plain")
+        self.assertEqual(self.get("/zsp/download.html")[1]["Content-Type"], "text/html")
+        self.assertEqual(self.get("/zsp/update.txt?x=1")[2], b"version\n")
+
+        status, headers, received = self.get("/zsp/setup.exe", method="HEAD")
+        self.assertEqual((status, received), (200, b""))
+        self.assertEqual(headers["Content-Length"], str(len(body)))
+
+    def test_keep_alive_serves_several_requests_on_one_connection(self):
+        self.serve("a.txt", b"first")
+        self.serve("b.txt", b"second")
+        conn = self.connect()
+        try:
+            for path, expected in (("/a.txt", b"first"), ("/b.txt", b"second"), ("/a.txt", b"first")):
+                conn.request("GET", path)
+                self.assertEqual(conn.getresponse().read(), expected)
+        finally:
+            conn.close()
+
+    def test_missing_files_and_paths_outside_the_root_are_not_found(self):
+        self.serve("zsp/update.txt", b"x")
+        for path in ("/zsp/nothing.txt", "/zsp", "/zsp/", "/../secret.txt", "/zsp/../../secret.txt",
+                     "/%2e%2e/secret.txt", "/zsp/%2E%2E%2F%2E%2E%2Fsecret.txt", "/zsp/update.txt%00"):
+            with self.subTest(path=path):
+                status, _, body = self.get(path)
+                self.assertEqual(status, 404)
+                self.assertNotIn(b"outside the root", body)
+        os.symlink(os.path.join(self.tmp.name, "secret.txt"), os.path.join(self.root, "link.txt"))
+        self.assertEqual(self.get("/link.txt")[0], 404)
+
+    def test_status_fault_sends_the_file_as_body_and_is_read_on_every_request(self):
+        self.serve("zsp/update.txt", b"body of the file", "status 500")
+        self.assertEqual(self.get("/zsp/update.txt")[::2], (500, b"body of the file"))
+        self.serve("zsp/update.txt", b"body of the file", "status 404")
+        self.assertEqual(self.get("/zsp/update.txt")[::2], (404, b"body of the file"))
+        self.serve("zsp/update.txt", b"body of the file", "")
+        self.assertEqual(self.get("/zsp/update.txt")[::2], (200, b"body of the file"))
+        self.serve("zsp/update.txt", b"body of the file")
+        self.assertEqual(self.get("/zsp/update.txt")[::2], (200, b"body of the file"))
+
+    def test_unknown_or_malformed_fault_is_a_server_error(self):
+        for fault in ("explode", "status", "status abc", "status 99", "truncate -1", "trickle 0 10",
+                      "delay"):
+            with self.subTest(fault=fault):
+                self.serve("a.txt", b"x", fault)
+                self.assertEqual(self.get("/a.txt")[0], 500)
+
+    def test_close_fault_sends_nothing(self):
+        self.serve("a.txt", b"content", "close")
+        sock = raw_request(self.server.port, "/a.txt")
+        with sock:
+            self.assertEqual(read_to_end(sock), b"")
+
+    def test_stall_fault_sends_headers_then_holds_without_blocking_others(self):
+        body = b"s" * 1000
+        self.serve("stall.exe", body, "stall 30")
+        self.serve("other.txt", b"other")
+        stalled = raw_request(self.server.port, "/stall.exe")
+        with stalled:
+            head, rest = read_headers(stalled)
+            self.assertIn("Content-Length: 1000", head)
+            self.assertEqual(rest, b"")
+            stalled.settimeout(0.5)
+            with self.assertRaises(socket.timeout):
+                stalled.recv(1)
+            self.assertEqual(self.get("/other.txt")[::2], (200, b"other"))
+
+    def test_stall_fault_ends_after_its_seconds(self):
+        self.serve("stall.exe", b"s" * 10, "stall 1")
+        sock = raw_request(self.server.port, "/stall.exe")
+        with sock:
+            started = time.monotonic()
+            read_headers(sock)
+            self.assertEqual(read_to_end(sock), b"")
+            self.assertGreaterEqual(time.monotonic() - started, 0.8)
+
+    def test_truncate_fault_announces_full_length_and_sends_part(self):
+        body = bytes(range(100))
+        self.serve("setup.exe", body, "truncate 37")
+        sock = raw_request(self.server.port, "/setup.exe")
+        with sock:
+            head, rest = read_headers(sock)
+            self.assertIn("Content-Length: 100", head)
+            self.assertEqual(rest + read_to_end(sock), body[:37])
+
+        conn = self.connect()
+        try:
+            conn.request("GET", "/setup.exe")
+            response = conn.getresponse()
+            with self.assertRaises(http.client.IncompleteRead):
+                response.read()
+        finally:
+            conn.close()
+
+    def test_trickle_fault_sends_chunks_apart(self):
+        body = b"0123456789" * 3
+        self.serve("slow.exe", body, "trickle 10 200")
+        sock = raw_request(self.server.port, "/slow.exe")
+        with sock:
+            _, received = read_headers(sock)
+            headers_came = time.monotonic()
+            arrivals = []
+            while len(received) < len(body):
+                chunk = sock.recv(4096)
+                self.assertTrue(chunk, "connection closed before the whole body came")
+                received += chunk
+                arrivals.append(time.monotonic())
+        self.assertEqual(received, body)
+        # Three chunks, two gaps of 200 ms after the first, which may come with the headers.
+        self.assertGreaterEqual(arrivals[-1] - headers_came, 0.35)
+
+    def test_delay_fault_answers_normally_after_the_wait(self):
+        self.serve("a.txt", b"late", "delay 400")
+        started = time.monotonic()
+        self.assertEqual(self.get("/a.txt")[::2], (200, b"late"))
+        self.assertGreaterEqual(time.monotonic() - started, 0.4)
+
+    def test_faults_on_head_send_no_body(self):
+        for fault in ("truncate 3", "trickle 2 10", "status 500"):
+            with self.subTest(fault=fault):
+                self.serve("a.txt", b"abcdefgh", fault)
+                sock = raw_request(self.server.port, "/a.txt", method="HEAD")
+                with sock:
+                    head, rest = read_headers(sock)
+                    self.assertIn("Content-Length: 8", head)
+                    sock.settimeout(0.3)
+                    try:
+                        rest += sock.recv(4096)
+                    except socket.timeout:
+                        pass
+                    self.assertEqual(rest, b"")
+
+    def test_request_log_holds_one_line_per_request_with_its_headers(self):
+        self.serve("zsp/update.txt", b"x")
+        self.get("/zsp/update.txt", headers={"Pragma": "no-cache", "User-Agent": "probe"})
+        self.get("/zsp/missing.txt", method="HEAD")
+        self.get("/zsp/update.txt", method="POST")
+        entries = self.logged()
+        self.assertEqual([(e["method"], e["path"]) for e in entries],
+                         [("GET", "/zsp/update.txt"), ("HEAD", "/zsp/missing.txt"),
+                          ("POST", "/zsp/update.txt")])
+        self.assertEqual(entries[0]["headers"]["Pragma"], "no-cache")
+        self.assertEqual(entries[0]["headers"]["User-Agent"], "probe")
+        self.assertLessEqual(abs(entries[0]["time"] - time.time()), 60)
+
+    def test_request_is_logged_before_the_answer(self):
+        self.serve("stall.txt", b"x", "stall 30")
+        sock = raw_request(self.server.port, "/stall.txt", extra="Pragma: no-cache\r\n")
+        with sock:
+            read_headers(sock)
+            self.assertEqual(self.logged()[-1]["headers"]["Pragma"], "no-cache")
+
+
+class Lifetime(unittest.TestCase):
+    """Starting, refusing and stopping the server."""
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.root = os.path.join(self.tmp.name, "root")
+        os.mkdir(self.root)
+        self.server = None
+
+    def tearDown(self):
+        if self.server:
+            self.server.stop()
+        self.tmp.cleanup()
+
+    def test_refuses_hosts_other_than_loopback(self):
+        for host in ("0.0.0.0", "::", "192.168.1.1", "example.com"):
+            with self.subTest(host=host):
+                result = subprocess.run(
+                    [sys.executable, SERVER, "--root", self.root, "--port", "0", "--host", host],
+                    stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=TIMEOUT)
+                self.assertNotEqual(result.returncode, 0)
+                self.assertIn("loopback only", result.stderr)
+
+    def test_reports_a_port_in_use(self):
+        with socket.socket() as holder:
+            holder.bind(("127.0.0.1", 0))
+            holder.listen()
+            result = subprocess.run(
+                [sys.executable, SERVER, "--root", self.root, "--port", str(holder.getsockname()[1])],
+                stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=TIMEOUT)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("cannot listen", result.stderr)
+
+    def test_sigterm_stops_it_even_with_a_stalled_connection(self):
+        self.server = ServerProcess(self.root)
+        with open(self.server.pidfile) as f:
+            self.assertEqual(int(f.read()), self.server.process.pid)
+        with open(os.path.join(self.root, "a.txt"), "w") as f:
+            f.write("x")
+        with open(os.path.join(self.root, "a.txt.fault"), "w") as f:
+            f.write("stall 60")
+        with raw_request(self.server.port, "/a.txt") as sock:
+            read_headers(sock)
+            self.server.process.send_signal(signal.SIGTERM)
+            self.assertEqual(self.server.process.wait(TIMEOUT), 0)
+        self.assertFalse(os.path.exists(self.server.pidfile))
+        with self.assertRaises(ConnectionRefusedError):
+            socket.create_connection(("127.0.0.1", self.server.port), timeout=TIMEOUT).close()
+
+    def test_stops_by_itself_after_its_lifetime(self):
+        self.server = ServerProcess(self.root, "--max-lifetime", "1")
+        started = time.monotonic()
+        self.assertEqual(self.server.process.wait(TIMEOUT), 0)
+        self.assertGreaterEqual(time.monotonic() - started, 0.5)
+        self.assertFalse(os.path.exists(self.server.pidfile))
+
+    def test_listens_on_ipv6_loopback(self):
+        if not socket.has_ipv6:
+            self.skipTest("no IPv6")
+        try:
+            self.server = ServerProcess(self.root, "--host", "::1")
+        except RuntimeError as e:
+            self.skipTest(f"no IPv6 loopback here: {e}")
+        with open(os.path.join(self.root, "a.txt"), "w") as f:
+            f.write("six")
+        conn = http.client.HTTPConnection("::1", self.server.port, timeout=TIMEOUT)
+        try:
+            conn.request("GET", "/a.txt")
+            self.assertEqual(conn.getresponse().read(), b"six")
+        finally:
+            conn.close()
+
+    def test_serves_many_clients_at_once(self):
+        self.server = ServerProcess(self.root)
+        with open(os.path.join(self.root, "a.txt"), "w") as f:
+            f.write("x")
+        with open(os.path.join(self.root, "a.txt.fault"), "w") as f:
+            f.write("delay 300")
+        results = []
+
+        def fetch():
+            conn = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=TIMEOUT)
+            try:
+                conn.request("GET", "/a.txt")
+                results.append(conn.getresponse().read())
+            finally:
+                conn.close()
+
+        threads = [threading.Thread(target=fetch) for _ in range(10)]
+        started = time.monotonic()
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join(TIMEOUT)
+        self.assertEqual(results, [b"x"] * 10)
+        self.assertLess(time.monotonic() - started, 2.0)
+
+
+if __name__ == "__main__":
+    unittest.main()

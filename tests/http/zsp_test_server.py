@@ -1,0 +1,283 @@
+#!/usr/bin/env python3
+"""Loopback HTTP server for the tests and the demo.
+
+Serves the files under --root for GET and HEAD on 127.0.0.1, with the faults
+of a real network chosen per file: a sidecar "<file>.fault", read on every
+request, whose first line is one of
+
+    status N            answer with status N and the file's bytes as body
+    close               close the connection without sending anything
+    stall [SECONDS]     send the headers, then nothing (default 60 s)
+    truncate N          announce the full length, send N bytes, close
+    trickle BYTES MS    send BYTES at a time, MS milliseconds apart
+    delay MS            wait MS, then answer normally
+
+A blank or missing sidecar means a normal 200. Every request is appended to
+<root>/requests.log as one JSON line: {"time", "method", "path", "headers"}.
+
+The server stops by itself after --max-lifetime seconds and on SIGTERM.
+"""
+
+import argparse
+import email.utils
+import http.server
+import json
+import os
+import select
+import signal
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+
+LOOPBACK_HOSTS = {"127.0.0.1": socket.AF_INET, "localhost": socket.AF_INET, "::1": socket.AF_INET6}
+CONTENT_TYPES = {".exe": "application/octet-stream", ".txt": "text/plain", ".html": "text/html"}
+REQUEST_LOG = "requests.log"
+FAULT_SUFFIX = ".fault"
+
+
+class FaultError(ValueError):
+    pass
+
+
+def parse_fault(line):
+    """Returns (kind, args) for a sidecar's first line; ("", ()) for none."""
+    words = line.split()
+    if not words:
+        return "", ()
+    kind, args = words[0].lower(), words[1:]
+
+    def numbers(convert, low, high):
+        try:
+            values = tuple(convert(a) for a in args)
+        except ValueError:
+            raise FaultError(f"bad numbers in fault line {line!r}") from None
+        if not low <= len(values) <= high or any(v < 0 for v in values):
+            raise FaultError(f"bad arguments in fault line {line!r}")
+        return values
+
+    if kind == "status":
+        (code,) = numbers(int, 1, 1)
+        if not 200 <= code <= 599:
+            raise FaultError(f"status out of range in fault line {line!r}")
+        return kind, (code,)
+    if kind == "close":
+        return kind, numbers(int, 0, 0)
+    if kind == "stall":
+        return kind, numbers(float, 0, 1) or (60.0,)
+    if kind == "truncate":
+        return kind, numbers(int, 1, 1)
+    if kind == "trickle":
+        size, ms = numbers(int, 2, 2)
+        if size == 0:
+            raise FaultError(f"trickle needs at least one byte per chunk: {line!r}")
+        return kind, (size, ms)
+    if kind == "delay":
+        return kind, numbers(float, 1, 1)
+    raise FaultError(f"unknown fault {kind!r}")
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "ZspTestServer/1"
+    # Idle keep-alive connections end, so that threads do not pile up.
+    timeout = 120
+
+    def do_GET(self):
+        self._record()
+        self._serve(send_body=True)
+
+    def do_HEAD(self):
+        self._record()
+        self._serve(send_body=False)
+
+    def _unsupported(self):
+        # Logged too, so that a test sees a client using the wrong method.
+        self._record()
+        self.send_error(501)
+
+    do_POST = do_PUT = do_DELETE = do_OPTIONS = do_PATCH = _unsupported
+
+    def _record(self):
+        headers = {}
+        for name, value in self.headers.items():
+            headers[name] = f"{headers[name]}, {value}" if name in headers else value
+        entry = {"time": time.time(), "method": self.command, "path": self.path, "headers": headers}
+        self.server.append_log(json.dumps(entry))
+
+    def _resolve(self):
+        """The file for the request path, or None when it is missing or outside the root."""
+        path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
+        if "\0" in path or ".." in path.split("/"):
+            return None
+        candidate = os.path.realpath(os.path.join(self.server.root, path.lstrip("/")))
+        if os.path.commonpath([candidate, self.server.root]) != self.server.root:
+            return None
+        return candidate if os.path.isfile(candidate) else None
+
+    def _serve(self, send_body):
+        file_path = self._resolve()
+        if file_path is None:
+            self.send_error(404)
+            return
+        try:
+            with open(file_path, "rb") as f:
+                body = f.read()
+            mtime = os.stat(file_path).st_mtime
+            kind, args = parse_fault(self._fault_line(file_path))
+        except FaultError as e:
+            self.log_error("%s", e)
+            self.send_error(500, "Bad fault file", str(e))
+            return
+        except OSError:
+            self.send_error(404)
+            return
+
+        if kind == "close":
+            self.close_connection = True
+            return
+        if kind == "delay":
+            time.sleep(args[0] / 1000.0)
+
+        code = args[0] if kind == "status" else 200
+        has_body = code not in (204, 304)
+        self.send_response(code)
+        self.send_header("Content-Type", CONTENT_TYPES.get(os.path.splitext(file_path)[1].lower(),
+                                                           "application/octet-stream"))
+        if code != 204:
+            self.send_header("Content-Length", str(len(body)))
+        self.send_header("Last-Modified", email.utils.formatdate(mtime, usegmt=True))
+        if kind in ("stall", "truncate"):
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+        self.wfile.flush()
+
+        if kind == "stall":
+            self._hold(args[0])
+            return
+        if not send_body or not has_body:
+            return
+        if kind == "truncate":
+            self.wfile.write(body[:args[0]])
+        elif kind == "trickle":
+            self._trickle(body, *args)
+        else:
+            self.wfile.write(body)
+
+    @staticmethod
+    def _fault_line(file_path):
+        try:
+            with open(file_path + FAULT_SUFFIX, encoding="utf-8", errors="replace") as f:
+                return f.readline()
+        except FileNotFoundError:
+            return ""
+
+    def _hold(self, seconds):
+        """Waits until the client goes away or the time is up."""
+        deadline = time.monotonic() + seconds
+        while (left := deadline - time.monotonic()) > 0:
+            readable, _, _ = select.select([self.connection], [], [], left)
+            if readable:
+                try:
+                    if not self.connection.recv(4096):
+                        return
+                except OSError:
+                    return
+
+    def _trickle(self, body, size, ms):
+        for start in range(0, len(body), size):
+            if start:
+                time.sleep(ms / 1000.0)
+            self.wfile.write(body[start:start + size])
+            self.wfile.flush()
+
+    def log_message(self, format, *args):
+        sys.stderr.write("%s %s\n" % (self.log_date_time_string(), format % args))
+        sys.stderr.flush()
+
+
+class Server(http.server.ThreadingHTTPServer):
+    # A stalled connection must neither block others nor the shutdown.
+    daemon_threads = True
+    block_on_close = False
+
+    def __init__(self, address, family, root):
+        self.address_family = family
+        self.root = os.path.realpath(root)
+        self._log_lock = threading.Lock()
+        super().__init__(address, Handler)
+
+    def append_log(self, line):
+        with self._log_lock, open(os.path.join(self.root, REQUEST_LOG), "a", encoding="utf-8") as f:
+            f.write(line + "\n")
+            f.flush()
+
+    def handle_error(self, request, client_address):
+        # A client that goes away mid-answer is one of the cases under test.
+        if not isinstance(sys.exc_info()[1], (ConnectionError, TimeoutError)):
+            super().handle_error(request, client_address)
+
+
+class Stop(Exception):
+    pass
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Loopback HTTP server for the tests")
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--port", type=int, required=True, help="0 picks a free port")
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--pidfile")
+    parser.add_argument("--max-lifetime", type=float, default=7200.0, metavar="SECONDS")
+    options = parser.parse_args()
+
+    if options.host not in LOOPBACK_HOSTS:
+        parser.error(f"refusing to listen on {options.host!r}: loopback only "
+                     f"({', '.join(LOOPBACK_HOSTS)})")
+    if not os.path.isdir(options.root):
+        parser.error(f"root folder {options.root!r} does not exist")
+
+    host = "127.0.0.1" if options.host == "localhost" else options.host
+    try:
+        server = Server((host, options.port), LOOPBACK_HOSTS[options.host], options.root)
+    except OSError as e:
+        print(f"zsp_test_server: cannot listen on {host} port {options.port}: {e}", file=sys.stderr)
+        return 1
+    port = server.server_address[1]
+
+    def stop(signum, frame):
+        raise Stop()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+
+    if options.pidfile:
+        with open(options.pidfile, "w") as f:
+            f.write(f"{os.getpid()}\n")
+    serving = threading.Thread(target=server.serve_forever, daemon=True)
+    serving.start()
+    print(f"zsp_test_server: serving {server.root} on {host} port {port}", flush=True)
+    try:
+        time.sleep(options.max_lifetime)
+        print("zsp_test_server: lifetime over, stopping", flush=True)
+    except Stop:
+        print("zsp_test_server: stopping on signal", flush=True)
+    finally:
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        server.shutdown()
+        server.server_close()
+        if options.pidfile:
+            try:
+                with open(options.pidfile) as f:
+                    ours = f.read().strip() == str(os.getpid())
+                if ours:
+                    os.remove(options.pidfile)
+            except OSError:
+                pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,77 @@
+#include "tests/support/http_content.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "tests/support/paths.h"
+
+namespace testsupport {
+
+namespace {
+
+std::filesystem::path ServedPath(const std::string& urlPath)
+{
+    if (urlPath.empty() || urlPath.front() != '/')
+        throw std::invalid_argument("URL path must start with '/': " + urlPath);
+    const std::filesystem::path rel = std::filesystem::path(urlPath.substr(1)).lexically_normal();
+    if (rel.empty() || rel.has_root_path() || *rel.begin() == "..")
+        throw std::invalid_argument("URL path leaves the server's root: " + urlPath);
+    return HttpRoot() / rel;
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    // Binary, so that an installer's bytes reach the server unchanged.
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+} // namespace
+
+std::filesystem::path HttpRoot()
+{
+    return BinDir().parent_path() / "test-http" / "root";
+}
+
+void ServeFile(const std::string& urlPath, const std::string& bytes, const std::string& fault)
+{
+    const std::filesystem::path path = ServedPath(urlPath);
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::path sidecar = path;
+    sidecar += ".fault";
+    // The sidecar comes first, so that the file is never served without it.
+    if (fault.empty())
+        std::filesystem::remove(sidecar);
+    else
+        WriteFile(sidecar, fault + "\n");
+    WriteFile(path, bytes);
+}
+
+void ClearHttpRoot()
+{
+    const std::filesystem::path root = HttpRoot();
+    std::filesystem::create_directories(root);
+    for (const auto& entry : std::filesystem::directory_iterator(root))
+        std::filesystem::remove_all(entry.path());
+}
+
+std::vector<std::string> HttpRequests()
+{
+    std::vector<std::string> lines;
+    std::ifstream in(HttpRoot() / "requests.log", std::ios::binary);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+std::string HttpUrl(const std::string& urlPath)
+{
+    return std::string(ZSP_TEST_HTTP_BASE) + (urlPath.empty() || urlPath.front() != '/' ? "/" : "") +
+           urlPath;
+}
+
+} // namespace testsupport

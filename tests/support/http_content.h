@@ -1,0 +1,32 @@
+// What the loopback test server (tests/http/zsp_test_server.py) serves: the
+// files under its root folder in the build tree, each with an optional
+// fault sidecar, and the log of the requests it received.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The server's root folder: <build>/test-http/root.
+std::filesystem::path HttpRoot();
+
+// Serves bytes at urlPath (e.g. "/zsp/update.txt"). A non-empty fault is
+// written as the file's sidecar, read by the server on every request:
+// "status N", "close", "stall [SECONDS]", "truncate N",
+// "trickle BYTES MS" or "delay MS". An empty fault removes the sidecar.
+void ServeFile(const std::string& urlPath, const std::string& bytes, const std::string& fault = "");
+
+// Removes every served file, sidecar and the request log.
+void ClearHttpRoot();
+
+// The requests received since the last ClearHttpRoot, oldest first, one
+// JSON object each as the server wrote it, e.g.
+// {"time": 1.5, "method": "GET", "path": "/zsp/update.txt", "headers": {"Pragma": "no-cache"}}
+std::vector<std::string> HttpRequests();
+
+// The full address of urlPath on the test server.
+std::string HttpUrl(const std::string& urlPath);
+
+} // namespace testsupport

@@ -1,0 +1,57 @@
+// Drives the wizard of a running update.exe from outside, as a user would:
+// finds it, reads what its pages show and which buttons are enabled, presses
+// buttons and answers the cancel question.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testsupport {
+
+enum class WizardPage
+{
+    None,
+    RetrieveUpdate,
+    NextAction,
+    Download,
+    Finish,
+};
+
+const char* PageName(WizardPage page);
+
+class WizardDriver
+{
+public:
+    explicit WizardDriver(DWORD dwProcessId) : m_dwProcessId(dwProcessId) {}
+
+    // The wizard dialog of the process (visible or not), or null.
+    HWND FindWizard();
+    HWND WaitForWizard(DWORD dwTimeoutMs);
+    bool IsWizardVisible();
+
+    // The page shown now: the visible page dialog inside the wizard.
+    WizardPage CurrentPage();
+    HWND PageWindow(WizardPage page);
+    bool WaitForPage(WizardPage page, DWORD dwTimeoutMs);
+
+    // Bits 1 Next, 2 Close, 4 Cancel for the enabled buttons.
+    unsigned EnabledButtons();
+    void Press(int nButtonId);
+    // Esc or the close box: IDCANCEL, not a button of the frame.
+    void PressEscape();
+
+    std::string PageText(WizardPage page, int nControlId);
+    std::string FinishText() { return PageText(WizardPage::Finish, 228); }
+    bool IsPageControlVisible(WizardPage page, int nControlId);
+    int ProgressPosition(WizardPage page);
+
+    // The cancel question or an error box of the process, or null.
+    HWND WaitForMessageBox(DWORD dwTimeoutMs);
+
+private:
+    DWORD m_dwProcessId;
+    HWND m_hWizard = nullptr;
+};
+
+} // namespace testsupport

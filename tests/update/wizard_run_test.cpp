@@ -1,0 +1,336 @@
+// Runs update.exe against the loopback update server and drives its wizard
+// from outside: which page it shows with which text, which buttons are
+// enabled, whether it is visible, and what it leaves in the registry.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "tests/support/http_content.h"
+#include "tests/support/paths.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
+#include "tests/support/windows.h"
+#include "tests/support/wizard_driver.h"
+
+namespace {
+
+using testsupport::ChildProcess;
+using testsupport::kSettingsKey;
+using testsupport::WizardDriver;
+using testsupport::WizardPage;
+
+constexpr DWORD kWaitMs = 20000;
+constexpr uint64_t kEarlier = 777;
+constexpr uint64_t kTenMinutes = 6000000000ull;
+constexpr char kUpdateInfoPath[] = "/zsp/update.txt";
+
+// The texts of the resource library that the pages show.
+constexpr char kNoNewVersion[] = "Vexil Junquell is up to date. There is no newer version to install.";
+constexpr char kFailed[] =
+    "The update could not be completed. Check your Internet connection and try again later.";
+constexpr char kCancelled[] =
+    "The update was cancelled. You can check for updates again at any time.";
+constexpr char kConfirmCancel[] = "Do you want to stop the update?";
+
+uint64_t NowTicks()
+{
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+class WizardRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        testsupport::ClearProductKeys();
+        testsupport::ClearHttpRoot();
+        ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Version",
+                                             "2.4.2.218"));
+        // Values that show whether a run wrote them.
+        ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime",
+                                            kEarlier));
+        ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload",
+                                            kTenMinutes));
+        m_tStart = NowTicks();
+    }
+
+    void TearDown() override
+    {
+        m_child.Terminate();
+        testsupport::ClearHttpRoot();
+        testsupport::ClearProductKeys();
+    }
+
+    static void ServeUpdateInfo(const std::string& text, const std::string& fault = "")
+    {
+        testsupport::ServeFile(kUpdateInfoPath, text, fault);
+    }
+
+    static std::string UpdateInfo(const std::string& version, uint32_t size = 1572864)
+    {
+        return version + "\r\n" + std::to_string(size) + "\r\n" +
+               testsupport::HttpUrl("/zsp/notes.html") + "\r\n" +
+               testsupport::HttpUrl("/zsp/setup.exe") + "\r\n";
+    }
+
+    void Start(const char* pszMode)
+    {
+        ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /" +
+                                  pszMode));
+        m_driver = WizardDriver(m_child.Id());
+    }
+
+    // Waits for the end of the run; its exit code is always 0.
+    void ExpectEndsWithZero()
+    {
+        DWORD dwExit = 1;
+        ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit)) << "the run did not end";
+        EXPECT_EQ(dwExit, 0u);
+    }
+
+    // Presses Close on the finish page and expects the run to end.
+    void CloseFinishPage()
+    {
+        m_driver.Press(301);
+        ExpectEndsWithZero();
+    }
+
+    // Watches a run that is to stay hidden until it ends.
+    void ExpectSilentEnd()
+    {
+        bool bSawWindow = false;
+        testsupport::WaitUntil(
+            [&]() {
+                if (!testsupport::TopLevelWindowsOf(m_child.Id(), true).empty())
+                    bSawWindow = true;
+                return !m_child.IsRunning();
+            },
+            kWaitMs);
+        EXPECT_FALSE(bSawWindow) << "a window was shown";
+        ExpectEndsWithZero();
+    }
+
+    static uint64_t Stored(const char* pszName)
+    {
+        auto value = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, pszName);
+        return value ? value->AsQword() : ~0ull;
+    }
+
+    static std::string StoredAvailableVersion()
+    {
+        auto value = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion");
+        return value ? value->AsString() : "<missing>";
+    }
+
+    void ExpectStampedNow()
+    {
+        const uint64_t stamped = Stored("LastUpdateTime");
+        EXPECT_GE(stamped + 20000, m_tStart);
+        EXPECT_LE(stamped, NowTicks());
+    }
+
+    void ExpectFinish(const char* pszText)
+    {
+        ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Finish, kWaitMs))
+            << "page: " << testsupport::PageName(m_driver.CurrentPage());
+        EXPECT_EQ(m_driver.FinishText(), pszText);
+        EXPECT_EQ(m_driver.EnabledButtons(), 2u);
+        EXPECT_TRUE(m_driver.IsWizardVisible());
+    }
+
+    ChildProcess m_child;
+    WizardDriver m_driver{0};
+    uint64_t m_tStart = 0;
+};
+
+TEST_F(WizardRunTest, ManualRunWithoutNewerVersionEndsOnTheFinishPage)
+{
+    ServeUpdateInfo(UpdateInfo("2.4.2.999"));
+    Start("man");
+    ExpectFinish(kNoNewVersion);
+    ExpectStampedNow();
+    EXPECT_EQ(Stored("NotifyDownload"), 0u);
+    EXPECT_EQ(StoredAvailableVersion(), "2.4.2.218");
+    // The retrieve page never showed, and its bar ran to the end.
+    EXPECT_EQ(m_driver.ProgressPosition(WizardPage::RetrieveUpdate), 1000);
+    // The update information was asked for without the cache.
+    const auto requests = testsupport::HttpRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_NE(requests[0].find("no-cache"), std::string::npos) << requests[0];
+    CloseFinishPage();
+}
+
+TEST_F(WizardRunTest, EscapeAndCloseBoxDoNothingOnTheFinishPage)
+{
+    ServeUpdateInfo(UpdateInfo("2.4.2.218"));
+    Start("man");
+    ExpectFinish(kNoNewVersion);
+    m_driver.PressEscape();
+    PostMessageA(m_driver.FindWizard(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    Sleep(500);
+    EXPECT_TRUE(m_child.IsRunning());
+    EXPECT_EQ(m_driver.CurrentPage(), WizardPage::Finish);
+    CloseFinishPage();
+}
+
+TEST_F(WizardRunTest, AutomaticRunWithoutNewerVersionEndsSilently)
+{
+    ServeUpdateInfo(UpdateInfo("2.4.2.218"));
+    Start("auto");
+    ExpectSilentEnd();
+    ExpectStampedNow();
+    EXPECT_EQ(Stored("NotifyDownload"), 0u);
+}
+
+TEST_F(WizardRunTest, NewerVersionShowsTheReleaseNotesPage)
+{
+    ServeUpdateInfo(UpdateInfo("2.5.1"));
+    Start("auto");
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+        << testsupport::PageName(m_driver.CurrentPage());
+    ASSERT_TRUE(testsupport::WaitUntil([&]() { return m_driver.IsWizardVisible(); }, kWaitMs));
+    ExpectStampedNow();
+    EXPECT_EQ(m_driver.PageText(WizardPage::NextAction, 1007),
+              "A new version is available: 2.5.1.0");
+    // An administrator's choice is not stored until Close.
+    EXPECT_EQ(StoredAvailableVersion(), "2.4.2.218");
+    EXPECT_EQ(Stored("NotifyDownload"), kTenMinutes);
+}
+
+TEST_F(WizardRunTest, AutomaticRunComparesWithTheAnnouncedVersion)
+{
+    ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion",
+                                         "2.5.0.301"));
+    ServeUpdateInfo(UpdateInfo("2.5.0.301"));
+    Start("auto");
+    ExpectSilentEnd();
+    ExpectStampedNow();
+    EXPECT_EQ(Stored("NotifyDownload"), 0u);
+}
+
+TEST_F(WizardRunTest, ManualRunComparesWithTheInstalledVersion)
+{
+    ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion",
+                                         "2.5.0.301"));
+    ServeUpdateInfo(UpdateInfo("2.5.0.301"));
+    Start("man");
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+        << testsupport::PageName(m_driver.CurrentPage());
+    EXPECT_TRUE(m_driver.IsWizardVisible());
+}
+
+TEST_F(WizardRunTest, FailedFetchInAManualRun)
+{
+    for (const char* pszFault : {"status 500", "status 404", "close", "truncate 5"})
+    {
+        SCOPED_TRACE(pszFault);
+        ServeUpdateInfo(UpdateInfo("2.5.1"), pszFault);
+        Start("man");
+        ExpectFinish(kFailed);
+        EXPECT_EQ(Stored("LastUpdateTime"), kEarlier);
+        EXPECT_EQ(Stored("NotifyDownload"), kTenMinutes);
+        CloseFinishPage();
+    }
+}
+
+TEST_F(WizardRunTest, FailedFetchInAnAutomaticRunPostponesTheNextCheck)
+{
+    ServeUpdateInfo(UpdateInfo("2.5.1"), "status 500");
+    Start("auto");
+    ExpectSilentEnd();
+    EXPECT_EQ(Stored("LastUpdateTime"), kEarlier + kTenMinutes);
+    EXPECT_EQ(Stored("NotifyDownload"), kTenMinutes);
+}
+
+TEST_F(WizardRunTest, UnreadableUpdateInformationIsAFailure)
+{
+    const std::string oversized = UpdateInfo("2.5.1") + std::string(70 * 1024, ' ');
+    const std::string bodies[] = {
+        "2.5.1 1000 " + testsupport::HttpUrl("/zsp/notes.html"),
+        "",
+        "2.5.1 big " + testsupport::HttpUrl("/n") + " " + testsupport::HttpUrl("/s"),
+        oversized,
+    };
+    for (const std::string& body : bodies)
+    {
+        SCOPED_TRACE(body.substr(0, 60));
+        ServeUpdateInfo(body);
+        Start("man");
+        ExpectFinish(kFailed);
+        CloseFinishPage();
+    }
+    ServeUpdateInfo(bodies[0]);
+    Start("auto");
+    ExpectSilentEnd();
+    EXPECT_EQ(Stored("LastUpdateTime"), kEarlier + kTenMinutes);
+}
+
+TEST_F(WizardRunTest, CancelAnsweredNoGoesOnAndYesEndsOnTheFinishPage)
+{
+    ServeUpdateInfo(UpdateInfo("2.5.1"), "stall 30");
+    Start("man");
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::RetrieveUpdate, kWaitMs));
+    EXPECT_EQ(m_driver.EnabledButtons(), 4u);
+
+    m_driver.Press(300);
+    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+    ASSERT_NE(hBox, nullptr);
+    testsupport::MessageBoxContents box;
+    ASSERT_TRUE(testsupport::ReadMessageBox(hBox, box));
+    EXPECT_EQ(box.text, kConfirmCancel);
+    EXPECT_EQ(box.caption, testsupport::TextOf(m_driver.FindWizard()));
+    EXPECT_EQ(box.buttonIds, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_TRUE(box.hasIcon);
+    testsupport::ClickDialogButton(hBox, IDNO);
+    Sleep(500);
+    EXPECT_EQ(m_driver.CurrentPage(), WizardPage::RetrieveUpdate);
+    EXPECT_EQ(Stored("LastUpdateTime"), kEarlier);
+
+    // Esc asks the same question.
+    m_driver.PressEscape();
+    hBox = m_driver.WaitForMessageBox(kWaitMs);
+    ASSERT_NE(hBox, nullptr);
+    testsupport::ClickDialogButton(hBox, IDYES);
+    ExpectFinish(kCancelled);
+    ExpectStampedNow();
+    CloseFinishPage();
+}
+
+TEST_F(WizardRunTest, SecondManualStartShowsTheHiddenWizardOfTheFirst)
+{
+    ServeUpdateInfo(UpdateInfo("2.5.1"), "stall 30");
+    Start("auto");
+    ASSERT_NE(m_driver.WaitForWizard(kWaitMs), nullptr);
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&]() { return m_driver.CurrentPage() == WizardPage::RetrieveUpdate; }, kWaitMs));
+    EXPECT_FALSE(m_driver.IsWizardVisible());
+
+    // An automatic second start ends at once and changes nothing.
+    DWORD dwExit = 1;
+    ASSERT_TRUE(testsupport::RunToExit(
+        testsupport::Quoted(testsupport::UpdateExePath()) + " /auto", kWaitMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_FALSE(m_driver.IsWizardVisible());
+
+    ASSERT_TRUE(testsupport::RunToExit(
+        testsupport::Quoted(testsupport::UpdateExePath()) + " /man", kWaitMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_TRUE(m_driver.IsWizardVisible());
+    EXPECT_TRUE(m_child.IsRunning());
+
+    // The automatic run, now visible, can be cancelled like a manual one.
+    m_driver.Press(300);
+    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+    ASSERT_NE(hBox, nullptr);
+    testsupport::ClickDialogButton(hBox, IDYES);
+    ExpectFinish(kCancelled);
+    ExpectStampedNow();
+    CloseFinishPage();
+}
+
+} // namespace

@@ -1,0 +1,262 @@
+#include "update/download/downloader.h"
+
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+// A status of 400 or more is a failed download whatever the transfer says.
+constexpr DWORD kFirstHttpError = 400;
+
+// Reads the Content-Length header out of a block of response headers.
+bool FindContentLength(const wchar_t* pszHeaders, ULONGLONG& cbLength)
+{
+    if (pszHeaders == nullptr)
+        return false;
+    const wchar_t kName[] = L"content-length:";
+    const size_t cchName = (sizeof(kName) / sizeof(kName[0])) - 1;
+    for (const wchar_t* pLine = pszHeaders; *pLine != L'\0';)
+    {
+        if (_wcsnicmp(pLine, kName, cchName) == 0)
+        {
+            const wchar_t* p = pLine + cchName;
+            while (*p == L' ' || *p == L'\t')
+                ++p;
+            if (*p < L'0' || *p > L'9')
+                return false;
+            ULONGLONG cb = 0;
+            for (; *p >= L'0' && *p <= L'9'; ++p)
+            {
+                if (cb > (~0ull - 9) / 10)
+                    return false;
+                cb = cb * 10 + static_cast<ULONGLONG>(*p - L'0');
+            }
+            cbLength = cb;
+            return true;
+        }
+        const wchar_t* pNext = std::wcschr(pLine, L'\n');
+        if (pNext == nullptr)
+            break;
+        pLine = pNext + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+bool WideToAnsi(const wchar_t* pszWide, std::string& text)
+{
+    text.clear();
+    if (pszWide == nullptr)
+        return false;
+    const int cb = WideCharToMultiByte(CP_ACP, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
+    if (cb <= 0)
+        return false;
+    std::vector<char> buffer(static_cast<size_t>(cb));
+    if (WideCharToMultiByte(CP_ACP, 0, pszWide, -1, buffer.data(), cb, nullptr, nullptr) <= 0)
+        return false;
+    text.assign(buffer.data());
+    return true;
+}
+
+CDownloader::CDownloader()
+    : m_bNoCache(false), m_bBinding(false), m_dwHttpStatus(0), m_cbAnnounced(0),
+      m_bLengthAnnounced(false)
+{
+}
+
+CDownloader::~CDownloader()
+{
+    m_spBindCtx.Release();
+    m_spBinding.Release();
+    m_spMoniker.Release();
+    m_spStream.Release();
+}
+
+STDMETHODIMP CDownloader::QueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback))
+    {
+        *ppv = static_cast<IBindStatusCallback*>(this);
+        return S_OK;
+    }
+    if (IsEqualIID(riid, IID_IHttpNegotiate))
+    {
+        *ppv = static_cast<IHttpNegotiate*>(this);
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) CDownloader::AddRef()
+{
+    return 1;
+}
+
+STDMETHODIMP_(ULONG) CDownloader::Release()
+{
+    return 1;
+}
+
+STDMETHODIMP CDownloader::OnStartBinding(DWORD, IBinding* pBinding)
+{
+    m_spBinding = pBinding;
+    return S_OK;
+}
+
+STDMETHODIMP CDownloader::GetPriority(LONG* pnPriority)
+{
+    if (pnPriority == nullptr)
+        return E_POINTER;
+    *pnPriority = THREAD_PRIORITY_NORMAL;
+    return S_OK;
+}
+
+STDMETHODIMP CDownloader::OnLowResource(DWORD)
+{
+    return S_OK;
+}
+
+STDMETHODIMP CDownloader::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                                     LPCWSTR pszStatusText)
+{
+    std::string text;
+    const bool bHasText = WideToAnsi(pszStatusText, text);
+    OnDownloadProgress(ulProgress, ulProgressMax, ulStatusCode, bHasText ? text.c_str() : nullptr);
+    return S_OK;
+}
+
+HRESULT CDownloader::CheckTransfer(HRESULT hResult, IStream* pStream) const
+{
+    if (FAILED(hResult))
+        return hResult;
+    if (m_dwHttpStatus >= kFirstHttpError)
+        return INET_E_DOWNLOAD_FAILURE;
+    if (m_bLengthAnnounced && pStream != nullptr)
+    {
+        STATSTG stat = {};
+        if (SUCCEEDED(pStream->Stat(&stat, STATFLAG_NONAME)) &&
+            stat.cbSize.QuadPart < m_cbAnnounced)
+            return INET_E_DOWNLOAD_FAILURE;
+    }
+    return hResult;
+}
+
+STDMETHODIMP CDownloader::OnStopBinding(HRESULT hresult, LPCWSTR pszError)
+{
+    if (!m_bBinding)
+        return S_OK;
+    m_bBinding = false;
+    fw::CComPtr<IStream> spStream = m_spStream;
+    fw::CComPtr<IMoniker> spMoniker = m_spMoniker;
+    fw::CComPtr<IBindCtx> spBindCtx = m_spBindCtx;
+
+    m_spBinding.Release();
+    m_spMoniker.Release();
+    m_spBindCtx.Release();
+    m_spStream.Release();
+
+    std::string error;
+    const bool bHasError = WideToAnsi(pszError, error);
+    OnDownloadComplete(spStream, CheckTransfer(hresult, spStream),
+                       bHasError ? error.c_str() : nullptr);
+    return S_OK;
+}
+
+STDMETHODIMP CDownloader::GetBindInfo(DWORD* pgrfBINDF, BINDINFO*)
+{
+    if (pgrfBINDF == nullptr)
+        return E_POINTER;
+    *pgrfBINDF = BINDF_ASYNCHRONOUS | BINDF_GETNEWESTVERSION | BINDF_SILENTOPERATION |
+                 (m_bNoCache ? BINDF_PRAGMA_NO_CACHE : BINDF_RESYNCHRONIZE);
+    return S_OK;
+}
+
+STDMETHODIMP CDownloader::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* pStgMedium)
+{
+    if (!m_spStream && pStgMedium != nullptr && pStgMedium->tymed == TYMED_ISTREAM)
+        m_spStream = pStgMedium->pstm;
+    return S_OK;
+}
+
+STDMETHODIMP CDownloader::OnObjectAvailable(REFIID, IUnknown*)
+{
+    return S_OK;
+}
+
+STDMETHODIMP CDownloader::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
+                                               LPWSTR* pszAdditionalHeaders)
+{
+    if (pszAdditionalHeaders != nullptr)
+        *pszAdditionalHeaders = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP CDownloader::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR,
+                                     LPWSTR* pszAdditionalRequestHeaders)
+{
+    if (pszAdditionalRequestHeaders != nullptr)
+        *pszAdditionalRequestHeaders = nullptr;
+    m_dwHttpStatus = dwResponseCode;
+    m_bLengthAnnounced = FindContentLength(szResponseHeaders, m_cbAnnounced);
+    return S_OK;
+}
+
+void CDownloader::OnDownloadProgress(ULONG, ULONG, ULONG, const char*)
+{
+}
+
+void CDownloader::Download(const char* pszUrl, bool bNoCache)
+{
+    m_bNoCache = bNoCache;
+    m_dwHttpStatus = 0;
+    m_cbAnnounced = 0;
+    m_bLengthAnnounced = false;
+
+    HRESULT hr = E_INVALIDARG;
+    fw::CComPtr<IMoniker> spMoniker;
+    fw::CComPtr<IBindCtx> spBindCtx;
+    fw::CComPtr<IStream> spStream;
+    if (pszUrl != nullptr)
+    {
+        const int cch = MultiByteToWideChar(CP_ACP, 0, pszUrl, -1, nullptr, 0);
+        std::vector<wchar_t> url(cch > 0 ? static_cast<size_t>(cch) : 1, L'\0');
+        if (cch > 0 && MultiByteToWideChar(CP_ACP, 0, pszUrl, -1, url.data(), cch) > 0)
+            hr = CreateURLMoniker(nullptr, url.data(), &spMoniker);
+    }
+    if (SUCCEEDED(hr))
+        hr = CreateAsyncBindCtx(0, static_cast<IBindStatusCallback*>(this), nullptr, &spBindCtx);
+    bool bBindStarted = false;
+    if (SUCCEEDED(hr))
+    {
+        m_bBinding = true;
+        bBindStarted = true;
+        hr = spMoniker->BindToStorage(spBindCtx, nullptr, IID_IStream,
+                                      reinterpret_cast<void**>(&spStream));
+    }
+    if (FAILED(hr))
+    {
+        // A bind that the platform has already stopped has completed.
+        const bool bCompleted = bBindStarted && !m_bBinding;
+        m_bBinding = false;
+        if (!bCompleted)
+            OnDownloadComplete(nullptr, hr, nullptr);
+        return;
+    }
+    m_spMoniker = spMoniker;
+    m_spBindCtx = spBindCtx;
+    if (spStream)
+        m_spStream = spStream;
+}
+
+void CDownloader::Cancel()
+{
+    // Abort runs the completion before it returns, and the completion drops
+    // the binding: hold it across the call.
+    fw::CComPtr<IBinding> spBinding = m_spBinding;
+    if (spBinding)
+        spBinding->Abort();
+}

@@ -1,0 +1,32 @@
+// Page 2: downloads the installer into the update folder, checks its size,
+// starts it and ends the updater so that the installer can replace the
+// product. A failure or a cancel ends on the finish page.
+#pragma once
+
+#include "framework/dialog.h"
+#include "update/download/download_progress.h"
+#include "update/resource_ids.h"
+#include "update/wizard/update_page.h"
+
+class CPgUpdateDownload : public CPgUpdatePageImpl<CPgUpdateDownload>,
+                          public fw::CDialogImpl<CPgUpdateDownload>,
+                          public CDownloadProgressImpl<CPgUpdateDownload, IDC_PROGRESS>
+{
+public:
+    using CProgressBase = CDownloadProgressImpl<CPgUpdateDownload, IDC_PROGRESS>;
+    enum { IDD = IDD_PG_DOWNLOAD };
+
+    explicit CPgUpdateDownload(CUpdateWizard* pWizard) : CPgUpdatePageImpl(pWizard) {}
+
+    BEGIN_MSG_MAP(CPgUpdateDownload)
+        CHAIN_MSG_MAP(CProgressBase)
+    END_MSG_MAP()
+
+    void OnActivate() override;
+    void OnCancel() override;
+    void OnDownloadComplete(IStream* pStream, HRESULT hResult, const char* pszError) override;
+
+    // Writes the whole stream to the installer path. A write that fails
+    // leaves no file behind.
+    bool SaveInstaller(IStream* pStream);
+};

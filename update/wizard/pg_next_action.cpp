@@ -1,0 +1,304 @@
+#include "update/wizard/pg_next_action.h"
+
+#include <exdispid.h>
+#include <oleauto.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "update/update_globals.h"
+#include "update/update_settings.h"
+#include "update/wizard/update_wizard.h"
+
+// Tells the page when the browser cannot show the release notes, so that the
+// page can show their address instead. The sink does nothing else: what the
+// browser does inside the notes is its own business.
+class CBrowserEventSink : public IDispatch
+{
+public:
+    explicit CBrowserEventSink(HWND hWndPage) : m_cRef(1), m_hWndPage(hWndPage) {}
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == nullptr)
+            return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, DIID_DWebBrowserEvents2))
+        {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_cRef); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const LONG cRef = InterlockedDecrement(&m_cRef);
+        if (cRef == 0)
+            delete this;
+        return static_cast<ULONG>(cRef);
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override
+    {
+        if (pctinfo == nullptr)
+            return E_POINTER;
+        *pctinfo = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override
+    {
+        if (ppTInfo != nullptr)
+            *ppTInfo = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return DISP_E_UNKNOWNNAME;
+    }
+    STDMETHODIMP Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                        EXCEPINFO*, UINT*) override
+    {
+        // The page is told later, outside the browser's own call.
+        if (dispIdMember == DISPID_NAVIGATEERROR && IsWindow(m_hWndPage))
+            PostMessageA(m_hWndPage, CPgUpdateNextAction::kMsgBrowserFailed, 0, 0);
+        return S_OK;
+    }
+
+private:
+    ~CBrowserEventSink() = default;
+
+    LONG m_cRef;
+    HWND m_hWndPage;
+};
+
+namespace {
+
+const int kChoiceIds[] = {IDC_RB_INSTALL_NOW, IDC_RB_SKIP_VERSION, IDC_RB_REMIND_DAY,
+                          IDC_RB_REMIND_WEEK};
+
+bool IsWebAddress(const std::string& url)
+{
+    return StrCmpNIA(url.c_str(), "http://", 7) == 0 || StrCmpNIA(url.c_str(), "https://", 8) == 0;
+}
+
+std::string LoadResourceString(UINT uId)
+{
+    char szText[260] = {};
+    LoadStringA(fw::GetModule()->GetResourceInstance(), uId, szText, sizeof(szText));
+    return szText;
+}
+
+} // namespace
+
+CPgUpdateNextAction::CPgUpdateNextAction(CUpdateWizard* pWizard)
+    : CPgUpdatePageImpl(pWizard), m_dwEventCookie(0)
+{
+    fw::AxWinInit();
+}
+
+CPgUpdateNextAction::~CPgUpdateNextAction()
+{
+    StopListening();
+}
+
+LRESULT CPgUpdateNextAction::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
+{
+    m_wndBrowserHost = GetDlgItem(IDC_BROWSER_HOST);
+    if (!StartBrowser())
+        ShowReleaseNotesAddress();
+    return TRUE;
+}
+
+bool CPgUpdateNextAction::StartBrowser()
+{
+    if (!IsWebAddress(m_pWizard->m_releaseNotesUrl))
+        return false;
+    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_ALL, IID_IWebBrowser2,
+                                reinterpret_cast<void**>(&m_spWebBrowser))))
+        return false;
+    if (FAILED(m_wndBrowserHost.AttachControl(m_spWebBrowser)))
+    {
+        m_spWebBrowser.Release();
+        return false;
+    }
+
+    fw::CComPtr<fw::IAxWinAmbientDispatch> spAmbient;
+    if (SUCCEEDED(m_wndBrowserHost.QueryHost(__uuidof(fw::IAxWinAmbientDispatch),
+                                             reinterpret_cast<void**>(&spAmbient))))
+        spAmbient->put_AllowContextMenu(VARIANT_FALSE);
+
+    m_spWebBrowser->put_RegisterAsDropTarget(VARIANT_FALSE);
+    m_spWebBrowser->put_RegisterAsBrowser(VARIANT_FALSE);
+    m_spWebBrowser->put_Silent(VARIANT_FALSE);
+    m_spWebBrowser->put_Offline(VARIANT_FALSE);
+
+    fw::CComPtr<IConnectionPointContainer> spContainer;
+    fw::CComPtr<IConnectionPoint> spPoint;
+    if (SUCCEEDED(m_spWebBrowser->QueryInterface(IID_IConnectionPointContainer,
+                                                 reinterpret_cast<void**>(&spContainer))) &&
+        SUCCEEDED(spContainer->FindConnectionPoint(DIID_DWebBrowserEvents2, &spPoint)))
+    {
+        m_spEventSink.Attach(new CBrowserEventSink(m_hWnd));
+        if (FAILED(spPoint->Advise(m_spEventSink, &m_dwEventCookie)))
+        {
+            m_spEventSink.Release();
+            m_dwEventCookie = 0;
+        }
+    }
+
+    const std::string& url = m_pWizard->m_releaseNotesUrl;
+    const int cch = MultiByteToWideChar(CP_ACP, 0, url.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> wideUrl(cch > 0 ? static_cast<size_t>(cch) : 1, L'\0');
+    if (cch <= 0 || MultiByteToWideChar(CP_ACP, 0, url.c_str(), -1, wideUrl.data(), cch) <= 0)
+        return false;
+    BSTR bstrUrl = SysAllocString(wideUrl.data());
+    if (bstrUrl == nullptr)
+        return false;
+    VARIANT empty;
+    VariantInit(&empty);
+    const HRESULT hr = m_spWebBrowser->Navigate(bstrUrl, &empty, &empty, &empty, &empty);
+    SysFreeString(bstrUrl);
+    return SUCCEEDED(hr);
+}
+
+void CPgUpdateNextAction::StopListening()
+{
+    if (m_spEventSink && m_spWebBrowser)
+    {
+        fw::CComPtr<IConnectionPointContainer> spContainer;
+        fw::CComPtr<IConnectionPoint> spPoint;
+        if (SUCCEEDED(m_spWebBrowser->QueryInterface(IID_IConnectionPointContainer,
+                                                     reinterpret_cast<void**>(&spContainer))) &&
+            SUCCEEDED(spContainer->FindConnectionPoint(DIID_DWebBrowserEvents2, &spPoint)))
+            spPoint->Unadvise(m_dwEventCookie);
+    }
+    m_spEventSink.Release();
+    m_dwEventCookie = 0;
+}
+
+// Where the notes cannot be shown, the host shows their address in plain
+// text instead of an empty hole; the rest of the page works as ever.
+void CPgUpdateNextAction::ShowReleaseNotesAddress()
+{
+    StopListening();
+    if (m_spWebBrowser)
+    {
+        m_wndBrowserHost.DetachControl();
+        m_spWebBrowser.Release();
+    }
+    const std::string text = "The release notes cannot be shown here. You can read them at " +
+                             m_pWizard->m_releaseNotesUrl;
+    m_wndBrowserHost.SetWindowText(text.c_str());
+}
+
+LRESULT CPgUpdateNextAction::OnBrowserFailed(UINT, WPARAM, LPARAM, BOOL&)
+{
+    if (m_spWebBrowser)
+        ShowReleaseNotesAddress();
+    return 0;
+}
+
+LRESULT CPgUpdateNextAction::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
+{
+    StopListening();
+    bHandled = FALSE;
+    return 0;
+}
+
+void CPgUpdateNextAction::OnActivate()
+{
+    char szFormat[260] = {};
+    char szLine[260] = {};
+    const HINSTANCE hResources = fw::GetModule()->GetResourceInstance();
+
+    LoadStringA(hResources, IDS_VERSION_LINE, szFormat, sizeof(szFormat));
+    std::snprintf(szLine, sizeof(szLine), szFormat, m_pWizard->m_availableVersion.Text().c_str());
+    ::SetDlgItemTextA(m_hWnd, IDC_VERSION_LINE, szLine);
+
+    const double dMegabytes =
+        static_cast<double>(m_pWizard->m_installerSize) * (1.0 / 1024) * (1.0 / 1024);
+    LoadStringA(hResources, IDS_SIZE_LINE, szFormat, sizeof(szFormat));
+    std::snprintf(szLine, sizeof(szLine), szFormat, dMegabytes);
+    ::SetDlgItemTextA(m_hWnd, IDC_SIZE_LINE, szLine);
+
+    if (g_bUserIsAdmin)
+    {
+        for (int nId : kChoiceIds)
+            ::ShowWindow(GetDlgItem(nId), SW_SHOWNORMAL);
+        ::CheckRadioButton(m_hWnd, IDC_RB_INSTALL_NOW, IDC_RB_REMIND_WEEK, IDC_RB_INSTALL_NOW);
+        m_pWizard->EnableButtons(kButtonNext | kButtonCancel);
+    }
+    else
+    {
+        ::ShowWindow(GetDlgItem(IDC_NOTICE), SW_SHOWNORMAL);
+        m_pWizard->EnableButtons(kButtonClose);
+        m_hyperlink.SetHyperLink(LoadResourceString(IDS_DOWNLOAD_PAGE_URL).c_str());
+        m_hyperlink.SetLabel(LoadResourceString(IDS_DOWNLOAD_PAGE_LABEL).c_str());
+        m_hyperlink.SubclassWindow(GetDlgItem(IDC_HYPERLINK));
+        ::ShowWindow(GetDlgItem(IDC_HYPERLINK), SW_SHOWNORMAL);
+    }
+}
+
+LRESULT CPgUpdateNextAction::OnInstallNowClicked(WORD, WORD, HWND, BOOL&)
+{
+    m_pWizard->EnableButtons(kButtonNext | kButtonCancel);
+    return 0;
+}
+
+LRESULT CPgUpdateNextAction::OnLaterChoiceClicked(WORD, WORD, HWND, BOOL&)
+{
+    m_pWizard->EnableButtons(kButtonClose | kButtonCancel);
+    return 0;
+}
+
+void CPgUpdateNextAction::OnNext()
+{
+    m_pWizard->SetActivePage(kPageDownload);
+}
+
+void CPgUpdateNextAction::OnCancel()
+{
+    if (ConfirmCancel(m_hWnd, *m_pWizard, 259))
+        m_pWizard->FinishWithMessage(IDS_CANCELLED);
+}
+
+void CPgUpdateNextAction::OnClose()
+{
+    if (g_bUserIsAdmin)
+    {
+        int nChecked = 0;
+        for (int nId : kChoiceIds)
+        {
+            if (::IsDlgButtonChecked(m_hWnd, nId) == BST_CHECKED)
+            {
+                nChecked = nId;
+                break;
+            }
+        }
+        switch (nChecked)
+        {
+        case IDC_RB_SKIP_VERSION:
+            m_pWizard->RememberAvailableVersion();
+            m_pWizard->SetNotifyDownload(0);
+            break;
+        case IDC_RB_REMIND_DAY:
+            m_pWizard->SetNotifyDownload(kTicksPerDay);
+            break;
+        case IDC_RB_REMIND_WEEK:
+            m_pWizard->SetNotifyDownload(kTicksPerWeek);
+            break;
+        default:
+            break;
+        }
+    }
+    m_pWizard->PostMessage(WM_QUIT, 0, 0);
+}
+
+void CPgUpdateNextAction::SetMessage(const char* pszText)
+{
+    ::SetDlgItemTextA(m_hWnd, IDC_NOTICE, pszText);
+}

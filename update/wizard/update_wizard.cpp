@@ -1,0 +1,232 @@
+#include "update/wizard/update_wizard.h"
+
+#include <shellapi.h>
+
+#include "framework/handles.h"
+#include "update/download/update_folder.h"
+#include "update/update_globals.h"
+
+bool ConfirmCancel(HWND hWndPage, CUpdateWizard& wizard, int cchCaption)
+{
+    char szCaption[260] = {};
+    wizard.GetWindowText(szCaption, cchCaption + 1 < 260 ? cchCaption + 1 : 260);
+    char szQuestion[260] = {};
+    LoadStringA(fw::GetModule()->GetResourceInstance(), IDS_CONFIRM_CANCEL, szQuestion, 260);
+    return MessageBoxA(hWndPage, szQuestion, szCaption,
+                       MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
+}
+
+CUpdateWizard::CUpdateWizard()
+    : m_pCurrentPage(nullptr), m_pgRetrieveUpdate(this), m_pgNextAction(this), m_pgDownload(this),
+      m_pgFinish(this), m_rcPage(), m_installerSize(0), m_manual(false)
+{
+}
+
+LRESULT CUpdateWizard::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
+{
+    RECT rcArea = {};
+    ::GetWindowRect(GetDlgItem(IDC_WIZ_PAGE_AREA), &rcArea);
+    POINT corners[2] = {{rcArea.left, rcArea.top}, {rcArea.right, rcArea.bottom}};
+    ::ScreenToClient(m_hWnd, &corners[0]);
+    ::ScreenToClient(m_hWnd, &corners[1]);
+    m_rcPage = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+
+    // An owned window gets no taskbar button of its own without this.
+    ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+
+    HICON hIcon = LoadIconA(fw::GetModule()->GetResourceInstance(), MAKEINTRESOURCEA(IDI_PRODUCT));
+    SetIcon(hIcon, TRUE);
+    SetIcon(hIcon, FALSE);
+    return TRUE;
+}
+
+LRESULT CUpdateWizard::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
+{
+    CPgUpdatePage* pPage = m_pCurrentPage;
+    switch (LOWORD(wParam))
+    {
+    case IDC_WIZ_NEXT:
+        if (pPage != nullptr)
+            pPage->OnNext();
+        break;
+    case IDC_WIZ_CLOSE:
+        if (pPage != nullptr)
+            pPage->OnClose();
+        break;
+    case IDC_WIZ_CANCEL:
+    case IDCANCEL:
+        if (pPage != nullptr)
+            pPage->OnCancel();
+        break;
+    default:
+        bHandled = FALSE;
+        break;
+    }
+    return 0;
+}
+
+CPgUpdatePage* CUpdateWizard::PageAt(int nIndex)
+{
+    switch (nIndex)
+    {
+    case kPageRetrieveUpdate:
+        return &m_pgRetrieveUpdate;
+    case kPageNextAction:
+        return &m_pgNextAction;
+    case kPageDownload:
+        return &m_pgDownload;
+    case kPageFinish:
+        return &m_pgFinish;
+    default:
+        return nullptr;
+    }
+}
+
+void CUpdateWizard::SetActivePage(int nIndex)
+{
+    CPgUpdatePage* pPage = PageAt(nIndex);
+    if (pPage == nullptr || pPage == m_pCurrentPage)
+        return;
+    if (pPage->CreatePage(m_hWnd, m_rcPage) == nullptr)
+        return;
+
+    fw::CWindow pageWindow = pPage->GetPageWindow();
+    pageWindow.EnableWindow(TRUE);
+
+    CPgUpdatePage* pPrevious = m_pCurrentPage;
+    pPage->OnActivate();
+    // Activation may itself have moved on, for instance when a download
+    // failed to start: that switch stands.
+    if (m_pCurrentPage != pPrevious)
+        return;
+
+    pageWindow.ShowWindow(SW_SHOW);
+    if (pPrevious != nullptr)
+    {
+        fw::CWindow previousWindow = pPrevious->GetPageWindow();
+        previousWindow.EnableWindow(FALSE);
+        previousWindow.ShowWindow(SW_HIDE);
+    }
+    m_pCurrentPage = pPage;
+    ::SetFocus(pageWindow);
+}
+
+void CUpdateWizard::FinishWithMessage(UINT uStringId)
+{
+    SetActivePage(kPageFinish);
+    if (m_pCurrentPage == &m_pgFinish)
+        m_pCurrentPage->SetMessageId(uStringId);
+}
+
+void CUpdateWizard::EnableButtons(UINT uMask)
+{
+    ::EnableWindow(GetDlgItem(IDC_WIZ_NEXT), (uMask & kButtonNext) != 0);
+    ::EnableWindow(GetDlgItem(IDC_WIZ_CLOSE), (uMask & kButtonClose) != 0);
+    ::EnableWindow(GetDlgItem(IDC_WIZ_CANCEL), (uMask & kButtonCancel) != 0);
+}
+
+void CUpdateWizard::ShowWizard(bool bShow)
+{
+    if (bShow)
+    {
+        EnableWindow(TRUE);
+        ShowWindow(SW_SHOW);
+        ::SetForegroundWindow(m_hWnd);
+    }
+    else
+    {
+        ShowWindow(SW_HIDE);
+        EnableWindow(FALSE);
+    }
+}
+
+int CUpdateWizard::RunMessageLoop()
+{
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+    {
+        // A second instance's request to come forward, posted rather than
+        // sent, whatever window it was posted to.
+        if (msg.message == g_uActivateMessage && msg.wParam == 1)
+        {
+            ShowWizard(true);
+            continue;
+        }
+        TranslateMessage(&msg);
+        if (m_hWnd == nullptr || !IsDialogMessageA(m_hWnd, &msg))
+            DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+bool CUpdateWizard::IsInternetConnected() const
+{
+    return m_settings.IsInternetConnected();
+}
+
+bool CUpdateWizard::IsNewVersionAvailable() const
+{
+    return m_availableVersion.IsNewerThan(m_manual ? m_settings.InstalledVersion()
+                                                   : m_settings.AvailableVersion());
+}
+
+bool CUpdateWizard::RememberAvailableVersion()
+{
+    return m_settings.SetAvailableVersion(m_availableVersion);
+}
+
+bool CUpdateWizard::SetNotifyDownload(uint64_t ftInterval)
+{
+    return m_settings.SetNotifyDownload(ftInterval);
+}
+
+bool CUpdateWizard::StampLastUpdateTime()
+{
+    return m_settings.SetLastUpdateTimeToNow();
+}
+
+bool CUpdateWizard::PostponeLastUpdateTime(uint64_t ftInterval)
+{
+    return m_settings.AddToLastUpdateTime(ftInterval);
+}
+
+bool CUpdateWizard::PrepareUpdateFolder()
+{
+    return PrepareUpdateFolderPath(m_updateFolder);
+}
+
+const std::string& CUpdateWizard::GetInstallerPath()
+{
+    if (m_installerPath.empty())
+        m_installerPath = MakeInstallerPath(m_updateFolder, m_availableVersion);
+    return m_installerPath;
+}
+
+bool CUpdateWizard::LaunchInstaller()
+{
+    const std::string& path = GetInstallerPath();
+    if (path.empty())
+        return false;
+    {
+        fw::CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return false;
+        // The whole size counts: a file 4 GiB longer is not the same file.
+        LARGE_INTEGER size = {};
+        if (!GetFileSizeEx(file.Get(), &size))
+            return false;
+        file.Reset();
+        if (size.QuadPart != static_cast<LONGLONG>(m_installerSize))
+        {
+            DeleteFileA(path.c_str());
+            return false;
+        }
+    }
+    const HINSTANCE hResult =
+        ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(hResult) > 32)
+        return true;
+    ShowSystemError(GetLastError());
+    return false;
+}
