@@ -1,0 +1,338 @@
+// The wizard and its pages in-process, as the entry sets them up: what each
+// page shows, which buttons each choice enables and what Close stores, for
+// users with and without administrator rights.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "tests/support/http_content.h"
+#include "tests/support/registry.h"
+#include "tests/support/windows.h"
+#include "update/exe_module.h"
+#include "update/resource_mgr.h"
+#include "update/update_globals.h"
+#include "update/wizard/update_wizard.h"
+
+namespace {
+
+using testsupport::kSettingsKey;
+
+constexpr DWORD kWaitMs = 20000;
+
+// Runs this thread's messages as the wizard's loop would, until the
+// condition holds or the time is up.
+bool PumpUntil(HWND hDialog, const std::function<bool()>& condition, DWORD dwTimeoutMs)
+{
+    const DWORD dwStart = GetTickCount();
+    for (;;)
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            if (msg.message == WM_QUIT)
+                continue;
+            if (!IsDialogMessageA(hDialog, &msg))
+            {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        if (condition())
+            return true;
+        if (GetTickCount() - dwStart >= dwTimeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+// Whether a WM_QUIT is waiting; takes it.
+bool QuitPosted()
+{
+    MSG msg;
+    return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+class WizardPagesTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static fw::ObjMapEntry objectMap[] = {{nullptr, nullptr, 0}};
+        g_module.Init(objectMap, GetModuleHandleA(nullptr), nullptr);
+        g_resourceMgr.LoadResourceLibrary();
+        ASSERT_NE(g_resourceMgr.m_hModule, nullptr);
+        g_module.SetResourceInstance(g_resourceMgr.m_hModule);
+        g_uActivateMessage = RegisterWindowMessageA(kActivateMessageName);
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+        InitCommonControlsEx(&icc);
+        CoInitialize(nullptr);
+    }
+
+    void SetUp() override
+    {
+        testsupport::ClearProductKeys();
+        g_bUserIsAdmin = TRUE;
+        m_pWizard = new CUpdateWizard;
+        ASSERT_TRUE(m_pWizard->m_settings.Open());
+        ASSERT_TRUE(m_pWizard->m_settings.Load());
+        ASSERT_NE(m_pWizard->Create(nullptr, 0), nullptr);
+        m_pWizard->m_availableVersion = VersionNumber("2.5.0.301");
+        m_pWizard->m_installerSize = 1572864;
+        m_pWizard->m_releaseNotesUrl = "http://127.0.0.1:1/notes.html";
+    }
+
+    void TearDown() override
+    {
+        if (m_pWizard->IsWindow())
+            m_pWizard->DestroyWindow();
+        delete m_pWizard;
+        QuitPosted();
+        testsupport::ClearProductKeys();
+    }
+
+    HWND Page1() const { return m_pWizard->m_pgNextAction.m_hWnd; }
+    HWND Control(int nId) const { return GetDlgItem(Page1(), nId); }
+    bool IsShown(int nId) const { return (GetWindowLongA(Control(nId), GWL_STYLE) & WS_VISIBLE) != 0; }
+
+    unsigned EnabledButtons() const
+    {
+        unsigned uMask = 0;
+        if (IsWindowEnabled(m_pWizard->GetDlgItem(IDC_WIZ_NEXT)))
+            uMask |= kButtonNext;
+        if (IsWindowEnabled(m_pWizard->GetDlgItem(IDC_WIZ_CLOSE)))
+            uMask |= kButtonClose;
+        if (IsWindowEnabled(m_pWizard->GetDlgItem(IDC_WIZ_CANCEL)))
+            uMask |= kButtonCancel;
+        return uMask;
+    }
+
+    // A user's click on a radio button.
+    void Choose(int nId) { SendMessageA(Control(nId), BM_CLICK, 0, 0); }
+    void Press(int nButtonId)
+    {
+        SendMessageA(m_pWizard->m_hWnd, WM_COMMAND, MAKEWPARAM(nButtonId, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(m_pWizard->GetDlgItem(nButtonId)));
+    }
+
+    static std::string StoredString(const char* pszName)
+    {
+        auto value = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, pszName);
+        return value ? value->AsString() : "<missing>";
+    }
+    static uint64_t StoredQword(const char* pszName)
+    {
+        auto value = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, pszName);
+        return value ? value->AsQword() : ~0ull;
+    }
+
+    // Answers the next message box of this process from another thread, as
+    // the user would, and returns its text.
+    std::thread AnswerMessageBox(int nButton, std::string* pText)
+    {
+        return std::thread([nButton, pText]() {
+            HWND hBox = testsupport::WaitForTopLevelWindow(GetCurrentProcessId(), "#32770", kWaitMs);
+            for (int i = 0; hBox != nullptr && GetDlgItem(hBox, 0xFFFF) == nullptr && i < 100; ++i)
+            {
+                Sleep(20);
+                hBox = testsupport::WaitForTopLevelWindow(GetCurrentProcessId(), "#32770", kWaitMs);
+            }
+            testsupport::MessageBoxContents contents;
+            if (hBox != nullptr && testsupport::ReadMessageBox(hBox, contents))
+            {
+                *pText = contents.text;
+                testsupport::ClickDialogButton(hBox, nButton);
+            }
+        });
+    }
+
+    CUpdateWizard* m_pWizard = nullptr;
+};
+
+TEST_F(WizardPagesTest, AdministratorStartsWithInstallNowChecked)
+{
+    m_pWizard->SetActivePage(kPageNextAction);
+    ASSERT_EQ(m_pWizard->m_pCurrentPage, &m_pWizard->m_pgNextAction);
+    for (int nId = IDC_RB_INSTALL_NOW; nId <= IDC_RB_REMIND_WEEK; ++nId)
+        EXPECT_TRUE(IsShown(nId)) << nId;
+    EXPECT_EQ(IsDlgButtonChecked(Page1(), IDC_RB_INSTALL_NOW), static_cast<UINT>(BST_CHECKED));
+    EXPECT_FALSE(IsShown(IDC_NOTICE));
+    EXPECT_FALSE(IsShown(IDC_HYPERLINK));
+    EXPECT_EQ(EnabledButtons(), kButtonNext | kButtonCancel);
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_VERSION_LINE)), "A new version is available: 2.5.0.301");
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 1.5 MB");
+
+    Choose(IDC_RB_REMIND_DAY);
+    EXPECT_EQ(EnabledButtons(), kButtonClose | kButtonCancel);
+    Choose(IDC_RB_INSTALL_NOW);
+    EXPECT_EQ(EnabledButtons(), kButtonNext | kButtonCancel);
+    Choose(IDC_RB_SKIP_VERSION);
+    EXPECT_EQ(EnabledButtons(), kButtonClose | kButtonCancel);
+    Choose(IDC_RB_REMIND_WEEK);
+    EXPECT_EQ(EnabledButtons(), kButtonClose | kButtonCancel);
+}
+
+TEST_F(WizardPagesTest, SizesFromTwoGibibytesUpAreShownPositive)
+{
+    m_pWizard->m_installerSize = 2147483648u;
+    m_pWizard->SetActivePage(kPageNextAction);
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 2048.0 MB");
+    delete m_pWizard;
+    m_pWizard = new CUpdateWizard;
+    ASSERT_NE(m_pWizard->Create(nullptr, 0), nullptr);
+    m_pWizard->m_installerSize = 4294967295u;
+    m_pWizard->SetActivePage(kPageNextAction);
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 4096.0 MB");
+}
+
+TEST_F(WizardPagesTest, CloseStoresTheAdministratorsChoice)
+{
+    struct Case
+    {
+        int nChoice;
+        const char* pszAvailable;
+        uint64_t notify;
+    };
+    const Case cases[] = {
+        {IDC_RB_SKIP_VERSION, "2.5.0.301", 0},
+        {IDC_RB_REMIND_DAY, "2.4.2.218", 864000000000ull},
+        {IDC_RB_REMIND_WEEK, "2.4.2.218", 6048000000000ull},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.nChoice);
+        TearDown();
+        SetUp();
+        ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload", 5));
+        m_pWizard->SetActivePage(kPageNextAction);
+        Choose(c.nChoice);
+        Press(IDC_WIZ_CLOSE);
+        EXPECT_TRUE(QuitPosted());
+        EXPECT_EQ(StoredString("AvailableVersion"), c.pszAvailable);
+        EXPECT_EQ(StoredQword("NotifyDownload"), c.notify);
+    }
+}
+
+TEST_F(WizardPagesTest, UserWithoutAdministratorRightsGetsTheNoticeAndTheLink)
+{
+    g_bUserIsAdmin = FALSE;
+    ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload", 5));
+    m_pWizard->SetActivePage(kPageNextAction);
+    for (int nId = IDC_RB_INSTALL_NOW; nId <= IDC_RB_REMIND_WEEK; ++nId)
+        EXPECT_FALSE(IsShown(nId)) << nId;
+    EXPECT_TRUE(IsShown(IDC_NOTICE));
+    EXPECT_TRUE(IsShown(IDC_HYPERLINK));
+    EXPECT_EQ(EnabledButtons(), kButtonClose);
+    EXPECT_EQ(m_pWizard->m_pgNextAction.m_hyperlink.m_hWnd, Control(IDC_HYPERLINK));
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_HYPERLINK)), "Download the new version");
+    EXPECT_EQ(m_pWizard->m_pgNextAction.m_hyperlink.GetHyperLink(), ZSP_TEST_DOWNLOAD_PAGE_URL);
+
+    // Close stores nothing here.
+    Press(IDC_WIZ_CLOSE);
+    EXPECT_TRUE(QuitPosted());
+    EXPECT_EQ(StoredString("AvailableVersion"), "2.4.2.218");
+    EXPECT_EQ(StoredQword("NotifyDownload"), 5u);
+}
+
+TEST_F(WizardPagesTest, CancelOnThePageAsksAndYesEndsOnTheFinishPage)
+{
+    g_bUserIsAdmin = FALSE;
+    m_pWizard->SetActivePage(kPageNextAction);
+    // Esc reaches the page even with Cancel disabled; No does nothing.
+    std::string question;
+    std::thread answerNo = AnswerMessageBox(IDNO, &question);
+    Press(IDCANCEL);
+    answerNo.join();
+    EXPECT_EQ(question, "Do you want to stop the update?");
+    EXPECT_EQ(m_pWizard->m_pCurrentPage, &m_pWizard->m_pgNextAction);
+
+    std::thread answerYes = AnswerMessageBox(IDYES, &question);
+    Press(IDCANCEL);
+    answerYes.join();
+    ASSERT_EQ(m_pWizard->m_pCurrentPage, &m_pWizard->m_pgFinish);
+    EXPECT_EQ(testsupport::TextOf(GetDlgItem(m_pWizard->m_pgFinish.m_hWnd, IDC_FINISH_TEXT)),
+              "The update was cancelled. You can check for updates again at any time.");
+    EXPECT_EQ(EnabledButtons(), kButtonClose);
+    EXPECT_EQ(StoredString("AvailableVersion"), "2.4.2.218");
+    // The page that was left is hidden and disabled.
+    EXPECT_FALSE(GetWindowLongA(Page1(), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_FALSE(IsWindowEnabled(Page1()));
+}
+
+TEST_F(WizardPagesTest, TheBrowserHostCountsInTheLockCount)
+{
+    EXPECT_EQ(g_module.GetLockCount(), 0);
+    m_pWizard->SetActivePage(kPageNextAction);
+    EXPECT_GT(g_module.GetLockCount(), 0);
+    m_pWizard->DestroyWindow();
+    EXPECT_EQ(g_module.GetLockCount(), 0);
+}
+
+TEST_F(WizardPagesTest, ReleaseNotesOnlyFromWebAddresses)
+{
+    m_pWizard->m_releaseNotesUrl = "file:///C:/windows/win.ini";
+    m_pWizard->SetActivePage(kPageNextAction);
+    EXPECT_FALSE(m_pWizard->m_pgNextAction.m_spWebBrowser);
+    EXPECT_NE(testsupport::TextOf(Control(IDC_BROWSER_HOST)).find("file:///C:/windows/win.ini"),
+              std::string::npos);
+    // The rest of the page works as ever.
+    EXPECT_EQ(EnabledButtons(), kButtonNext | kButtonCancel);
+}
+
+TEST_F(WizardPagesTest, AFailedNavigationShowsTheAddressInstead)
+{
+    m_pWizard->SetActivePage(kPageNextAction);
+    // Wine has no HTML engine here: the navigation fails and the page shows
+    // the address in plain text instead of an empty hole.
+    ASSERT_TRUE(PumpUntil(
+        m_pWizard->m_hWnd,
+        [&]() {
+            return testsupport::TextOf(Control(IDC_BROWSER_HOST)).find("notes.html") !=
+                   std::string::npos;
+        },
+        kWaitMs));
+    EXPECT_FALSE(m_pWizard->m_pgNextAction.m_spWebBrowser);
+}
+
+class WizardRetrievePageTest : public WizardPagesTest
+{
+protected:
+    void SetUp() override
+    {
+        WizardPagesTest::SetUp();
+        testsupport::ClearHttpRoot();
+    }
+    void TearDown() override
+    {
+        testsupport::ClearHttpRoot();
+        WizardPagesTest::TearDown();
+    }
+};
+
+TEST_F(WizardRetrievePageTest, UserWithoutRightsIsToldOfTheNewVersionAndItIsRemembered)
+{
+    g_bUserIsAdmin = FALSE;
+    ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload", 5));
+    testsupport::ServeFile("/zsp/update.txt", "2.5.1 1048576 " +
+                                                  testsupport::HttpUrl("/zsp/notes.html") + " " +
+                                                  testsupport::HttpUrl("/zsp/setup.exe"));
+    m_pWizard->m_manual = false;
+    m_pWizard->SetActivePage(kPageRetrieveUpdate);
+    ASSERT_TRUE(PumpUntil(
+        m_pWizard->m_hWnd,
+        [&]() { return m_pWizard->m_pCurrentPage == &m_pWizard->m_pgNextAction; }, kWaitMs));
+    EXPECT_TRUE(m_pWizard->IsWindowVisible());
+
+    const std::string notice = testsupport::TextOf(Control(IDC_NOTICE));
+    EXPECT_NE(notice.find("2.5.1.0"), std::string::npos) << notice;
+    EXPECT_NE(notice.find(ZSP_TEST_DOWNLOAD_PAGE_URL), std::string::npos) << notice;
+    EXPECT_EQ(StoredString("AvailableVersion"), "2.5.1.0");
+    EXPECT_EQ(StoredQword("NotifyDownload"), 0u);
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 1.0 MB");
+}
+
+} // namespace
