@@ -1,0 +1,273 @@
+// The whole update, from the check to the running installer: update.exe
+// against the loopback server with the project's sample installer as the
+// download, driven from outside.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/support/http_content.h"
+#include "tests/support/paths.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
+#include "tests/support/windows.h"
+#include "tests/support/wizard_driver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ChildProcess;
+using testsupport::kSettingsKey;
+using testsupport::WizardDriver;
+using testsupport::WizardPage;
+
+constexpr DWORD kWaitMs = 30000;
+constexpr char kInstallerUrlPath[] = "/zsp/downloads/setup-2.5.0.301.exe";
+constexpr char kSampleInstallerKey[] = "Software\\Vexil ZSP Sample Installer";
+constexpr char kFailed[] =
+    "The update could not be completed. Check your Internet connection and try again later.";
+constexpr char kCancelled[] =
+    "The update was cancelled. You can check for updates again at any time.";
+
+std::string ReadFileBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Where the updater saves installers: <Local AppData>\Vexil ZSP\Update.
+fs::path UpdateFolder()
+{
+    auto value = testsupport::ReadValue(
+        HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+        "Local AppData");
+    return fs::path(value ? value->AsString() : std::string()) / "Vexil ZSP" / "Update";
+}
+
+class DownloadRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        testsupport::ClearProductKeys();
+        testsupport::ClearHttpRoot();
+        testsupport::DeleteKeyTree(HKEY_CURRENT_USER, kSampleInstallerKey);
+        std::error_code ec;
+        fs::remove_all(UpdateFolder().parent_path(), ec);
+        ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Version",
+                                             "2.4.2.218"));
+        ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload",
+                                            5));
+        m_installer = ReadFileBytes(testsupport::BinDir() / "sample-installer.exe");
+        ASSERT_FALSE(m_installer.empty());
+        m_log = m_logDir.Path() / "installer.log";
+        // The installer inherits the updater's environment, which is ours.
+        SetEnvironmentVariableA("ZSP_SAMPLE_INSTALLER_LOG", m_log.string().c_str());
+    }
+
+    void TearDown() override
+    {
+        m_child.Terminate();
+        EndSampleInstaller();
+        SetEnvironmentVariableA("ZSP_SAMPLE_INSTALLER_LOG", nullptr);
+        testsupport::ClearHttpRoot();
+        testsupport::ClearProductKeys();
+        testsupport::DeleteKeyTree(HKEY_CURRENT_USER, kSampleInstallerKey);
+        std::error_code ec;
+        fs::remove_all(UpdateFolder().parent_path(), ec);
+    }
+
+    // The installer was started by the updater of this test: it is ended by
+    // the id it recorded.
+    static void EndSampleInstaller()
+    {
+        auto pid = testsupport::ReadValue(HKEY_CURRENT_USER, kSampleInstallerKey, "LastPid");
+        if (!pid)
+            return;
+        HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid->AsDword());
+        if (hProcess != nullptr)
+        {
+            TerminateProcess(hProcess, 0);
+            WaitForSingleObject(hProcess, 5000);
+            CloseHandle(hProcess);
+        }
+    }
+
+    void ServeUpdate(uint32_t announcedSize, const std::string& installerFault = "")
+    {
+        testsupport::ServeFile("/zsp/update.txt",
+                               "2.5.0.301\r\n" + std::to_string(announcedSize) + "\r\n" +
+                                   testsupport::HttpUrl("/zsp/notes.html") + "\r\n" +
+                                   testsupport::HttpUrl(kInstallerUrlPath) + "\r\n");
+        testsupport::ServeFile(kInstallerUrlPath, m_installer, installerFault);
+    }
+
+    // Runs the check and chooses to install now.
+    void StartAndChooseInstall()
+    {
+        ASSERT_TRUE(
+            m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
+        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+            << testsupport::PageName(m_driver.CurrentPage());
+        m_driver.Press(302);
+    }
+
+    void ExpectFinish(const char* pszText)
+    {
+        ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Finish, kWaitMs))
+            << testsupport::PageName(m_driver.CurrentPage());
+        EXPECT_EQ(m_driver.FinishText(), pszText);
+        EXPECT_EQ(m_driver.EnabledButtons(), 2u);
+        m_driver.Press(301);
+        DWORD dwExit = 1;
+        ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+        EXPECT_EQ(dwExit, 0u);
+    }
+
+    static fs::path InstallerPath() { return UpdateFolder() / "vxzsp-2.5.0.301.exe"; }
+
+    bool InstallerStarted() const
+    {
+        return ReadFileBytes(m_log).find("started 2.5.0.301 pid") != std::string::npos;
+    }
+
+    static uint64_t StoredNotifyDownload()
+    {
+        auto value = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload");
+        return value ? value->AsQword() : ~0ull;
+    }
+
+    std::string m_installer;
+    testsupport::ScopedTempDir m_logDir{"installer-log"};
+    fs::path m_log;
+    ChildProcess m_child;
+    WizardDriver m_driver{0};
+};
+
+TEST_F(DownloadRunTest, InstallsEndToEnd)
+{
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()), "trickle 16384 20");
+    StartAndChooseInstall();
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Download, kWaitMs));
+    EXPECT_EQ(m_driver.EnabledButtons(), 4u);
+
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit)) << "the updater did not end";
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(ReadFileBytes(InstallerPath()), m_installer);
+    EXPECT_EQ(StoredNotifyDownload(), 0u);
+    ASSERT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
+
+    // The installer runs on after the updater has ended.
+    auto pid = testsupport::ReadValue(HKEY_CURRENT_USER, kSampleInstallerKey, "LastPid");
+    ASSERT_TRUE(pid);
+    HANDLE hInstaller = OpenProcess(SYNCHRONIZE, FALSE, pid->AsDword());
+    ASSERT_NE(hInstaller, nullptr);
+    EXPECT_EQ(WaitForSingleObject(hInstaller, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(hInstaller);
+
+    // The installer was fetched as a normal, cacheable download.
+    bool bFetched = false;
+    for (const std::string& request : testsupport::HttpRequests())
+    {
+        if (request.find(kInstallerUrlPath) != std::string::npos)
+        {
+            bFetched = true;
+            EXPECT_EQ(request.find("no-cache"), std::string::npos) << request;
+        }
+    }
+    EXPECT_TRUE(bFetched);
+}
+
+TEST_F(DownloadRunTest, AnInstallerFromAnEarlierRunIsOverwritten)
+{
+    fs::create_directories(UpdateFolder());
+    {
+        std::ofstream old(InstallerPath(), std::ios::binary);
+        old << "an older, broken download";
+    }
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    StartAndChooseInstall();
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+    EXPECT_EQ(ReadFileBytes(InstallerPath()), m_installer);
+    EXPECT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
+}
+
+TEST_F(DownloadRunTest, FailuresEndOnTheFinishPageAndLeaveNoFile)
+{
+    struct Case
+    {
+        const char* pszWhat;
+        int nSizeDelta;
+        const char* pszFault;
+    };
+    const Case cases[] = {
+        {"announced size too large", 1, ""},
+        {"announced size too small", -1, ""},
+        {"announced size 0", -100000000, ""},
+        {"body cut short", 0, "truncate 1000"},
+        {"server error", 0, "status 500"},
+        {"connection closed", 0, "close"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.pszWhat);
+        const long long size = static_cast<long long>(m_installer.size()) + c.nSizeDelta;
+        ServeUpdate(static_cast<uint32_t>(size < 0 ? 0 : size), c.pszFault);
+        StartAndChooseInstall();
+        ExpectFinish(kFailed);
+        EXPECT_FALSE(fs::exists(InstallerPath()));
+        EXPECT_FALSE(InstallerStarted());
+        EXPECT_EQ(StoredNotifyDownload(), 5u);
+    }
+}
+
+TEST_F(DownloadRunTest, AnInstallerHeldOpenByAnotherProgramIsAFailure)
+{
+    fs::create_directories(UpdateFolder());
+    {
+        std::ofstream held(InstallerPath(), std::ios::binary);
+        held << "still running";
+    }
+    HANDLE hReady = CreateEventA(nullptr, TRUE, FALSE, "ZspTestHolderReady");
+    HANDLE hRelease = CreateEventA(nullptr, TRUE, FALSE, "ZspTestHolderRelease");
+    ChildProcess holder;
+    ASSERT_TRUE(holder.Start(testsupport::Quoted((testsupport::BinDir() / "file_holder.exe").string()) +
+                             " " + testsupport::Quoted(InstallerPath().string()) +
+                             " ZspTestHolderReady ZspTestHolderRelease"));
+    ASSERT_EQ(WaitForSingleObject(hReady, kWaitMs), static_cast<DWORD>(WAIT_OBJECT_0));
+
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    StartAndChooseInstall();
+    ExpectFinish(kFailed);
+    EXPECT_FALSE(InstallerStarted());
+
+    SetEvent(hRelease);
+    holder.WaitForExit(kWaitMs);
+    CloseHandle(hReady);
+    CloseHandle(hRelease);
+    // The other program's file is left as it was.
+    EXPECT_EQ(ReadFileBytes(InstallerPath()), "still running");
+}
+
+TEST_F(DownloadRunTest, CancelDuringTheDownload)
+{
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()), "stall 30");
+    StartAndChooseInstall();
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Download, kWaitMs));
+    m_driver.Press(300);
+    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+    ASSERT_NE(hBox, nullptr);
+    testsupport::ClickDialogButton(hBox, IDYES);
+    ExpectFinish(kCancelled);
+    EXPECT_FALSE(fs::exists(InstallerPath()));
+    EXPECT_EQ(StoredNotifyDownload(), 5u);
+}
+
+} // namespace
