@@ -107,6 +107,13 @@ struct SidTraits
     static void Close(Type h) { ::FreeSid(h); }
 };
 
+struct FontTraits
+{
+    using Type = HFONT;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DeleteObject(h); }
+};
+
 using CRegKeyHandle = CScopedHandle<RegKeyTraits>;
 using CFileHandle = CScopedHandle<FileTraits>;
 using CKernelHandle = CScopedHandle<KernelTraits>;
@@ -115,5 +122,6 @@ using CModuleHandle = CScopedHandle<ModuleTraits>;
 using CGlobalBlock = CScopedHandle<GlobalTraits>;
 using CLocalBlock = CScopedHandle<LocalTraits>;
 using CSidHandle = CScopedHandle<SidTraits>;
+using CFontHandle = CScopedHandle<FontTraits>;
 
 } // namespace fw

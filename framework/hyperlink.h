@@ -12,15 +12,7 @@
 
 namespace fw {
 
-struct FontTraits
-{
-    using Type = HFONT;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type h) { ::DeleteObject(h); }
-};
-
-using CFontHandle = CScopedHandle<FontTraits>;
-
+// Fonts this code creates, held as handles.h holds other handles.
 class CHyperLink : public CWindowImpl<CHyperLink>
 {
 public:

@@ -289,7 +289,8 @@ protected:
 
     static void WriteColors(const char* pszLink, const char* pszVisited)
     {
-        ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kColorsKey, kLinkColorName, pszLink));
+        ASSERT_TRUE(
+            testsupport::WriteString(HKEY_CURRENT_USER, kColorsKey, kLinkColorName, pszLink));
         ASSERT_TRUE(
             testsupport::WriteString(HKEY_CURRENT_USER, kColorsKey, kVisitedColorName, pszVisited));
     }
@@ -364,7 +365,7 @@ protected:
 
 TEST_F(HyperLinkTest, SubclassedStaticShowsTheLabelInTheUnderlinedDialogFont)
 {
-    AttachLink(m_link, "http://127.0.0.1/notes", "See the release notes");
+    ASSERT_NO_FATAL_FAILURE(AttachLink(m_link, "http://127.0.0.1/notes", "See the release notes"));
     const HWND hStatic = GetDlgItem(m_hDlg, kLinkId);
     EXPECT_EQ(m_link.m_hWnd, hStatic);
     EXPECT_EQ(testsupport::TextOf(hStatic), "See the release notes");
@@ -402,7 +403,7 @@ TEST_F(HyperLinkTest, SubclassedStaticShowsTheLabelInTheUnderlinedDialogFont)
 
 TEST_F(HyperLinkTest, ShowsItsTargetAsATooltipOverTheControl)
 {
-    AttachLink(m_link, "http://127.0.0.1/download", "Download page");
+    ASSERT_NO_FATAL_FAILURE(AttachLink(m_link, "http://127.0.0.1/download", "Download page"));
     const std::vector<HWND> tips = ToolTipsOfProcess();
     ASSERT_EQ(tips.size(), 1u);
     EXPECT_EQ(SendMessageA(tips[0], TTM_GETTOOLCOUNT, 0, 0), 1);
@@ -426,8 +427,8 @@ TEST_F(HyperLinkTest, ShowsItsTargetAsATooltipOverTheControl)
 
 TEST_F(HyperLinkTest, DrawsTheLabelInTheRegistryColourOnTheDialogBackground)
 {
-    WriteColors("10,20,30", "40,50,60");
-    AttachLink(m_link, "http://127.0.0.1/download", "Download page");
+    ASSERT_NO_FATAL_FAILURE(WriteColors("10,20,30", "40,50,60"));
+    ASSERT_NO_FATAL_FAILURE(AttachLink(m_link, "http://127.0.0.1/download", "Download page"));
     EXPECT_EQ(m_link.GetLabelColor(), kRegistryLink);
 
     const std::vector<COLORREF> unfocused = Render(m_link);
@@ -463,9 +464,11 @@ TEST_F(HyperLinkTest, MalformedOrMissingColoursFallBackToTheDefaults)
         SCOPED_TRACE(value ? "\"" + *value + "\"" : "no value");
         DeleteColorValues();
         if (value)
-            WriteColors(value->c_str(), value->c_str());
+        {
+            ASSERT_NO_FATAL_FAILURE(WriteColors(value->c_str(), value->c_str()));
+        }
         fw::CHyperLink link;
-        AttachLink(link, "http://127.0.0.1/", "Link");
+        ASSERT_NO_FATAL_FAILURE(AttachLink(link, "http://127.0.0.1/", "Link"));
         EXPECT_EQ(link.GetLabelColor(), fw::CHyperLink::kDefaultLinkColor);
         DestroyWindow(m_hDlg);
         m_hDlg = nullptr;
@@ -477,7 +480,7 @@ TEST_F(HyperLinkTest, MalformedOrMissingColoursFallBackToTheDefaults)
     ASSERT_TRUE(
         testsupport::WriteDword(HKEY_CURRENT_USER, kColorsKey, kVisitedColorName, 0x00FF00));
     ShellTarget target;
-    AttachLink(m_link, target.Path(), "Link");
+    ASSERT_NO_FATAL_FAILURE(AttachLink(m_link, target.Path(), "Link"));
     EXPECT_EQ(m_link.GetLabelColor(), fw::CHyperLink::kDefaultLinkColor);
     ASSERT_TRUE(m_link.Navigate());
     EXPECT_TRUE(target.WaitForRun());
@@ -486,7 +489,7 @@ TEST_F(HyperLinkTest, MalformedOrMissingColoursFallBackToTheDefaults)
 
 TEST_F(HyperLinkTest, ShowsTheHandOverTheLabelOnly)
 {
-    AttachLink(m_link, "http://127.0.0.1/", "Link");
+    ASSERT_NO_FATAL_FAILURE(AttachLink(m_link, "http://127.0.0.1/", "Link"));
     const HCURSOR hHand = LoadCursorA(nullptr, IDC_HAND);
     ASSERT_NE(hHand, nullptr);
     // The cursor the control sets when the mouse stands at that point of it.
@@ -505,9 +508,9 @@ TEST_F(HyperLinkTest, ShowsTheHandOverTheLabelOnly)
 
 TEST_F(HyperLinkTest, AClickOnTheLabelOpensTheTargetAndMarksItVisited)
 {
-    WriteColors("10,20,30", "40,50,60");
+    ASSERT_NO_FATAL_FAILURE(WriteColors("10,20,30", "40,50,60"));
     ShellTarget target;
-    AttachLink(m_link, target.Path(), "Download page");
+    ASSERT_NO_FATAL_FAILURE(AttachLink(m_link, target.Path(), "Download page"));
 
     // Neither a press beside the label nor one released beside it is a click.
     SendMessageA(m_link, WM_LBUTTONDOWN, MK_LBUTTON, ClientPoint(BesideLabel()));
@@ -531,7 +534,7 @@ TEST_F(HyperLinkTest, AClickOnTheLabelOpensTheTargetAndMarksItVisited)
 TEST_F(HyperLinkTest, TabReachesItAndEnterOrSpaceOpensTheTarget)
 {
     ShellTarget target;
-    AttachLink(m_link, target.Path(), "Download page");
+    ASSERT_NO_FATAL_FAILURE(AttachLink(m_link, target.Path(), "Download page"));
 
     // Only Enter is asked of the dialog; Tab and the rest stay its own.
     MSG msg = {m_link, WM_KEYDOWN, VK_RETURN, 1};
@@ -572,7 +575,7 @@ TEST_F(HyperLinkTest, TabReachesItAndEnterOrSpaceOpensTheTarget)
 
 TEST_F(HyperLinkTest, ReleasesItsTooltipAndFontWithTheControl)
 {
-    AttachLink(m_link, "http://127.0.0.1/", "Link");
+    ASSERT_NO_FATAL_FAILURE(AttachLink(m_link, "http://127.0.0.1/", "Link"));
     const std::vector<HWND> tips = ToolTipsOfProcess();
     ASSERT_EQ(tips.size(), 1u);
     const HFONT hFont = m_link.GetLinkFont();
