@@ -1,0 +1,37 @@
+// Native fuzz target for the updater's two readers of network text: the
+// update information and the version it names. Built with the host
+// compiler by scripts/fuzz, never for the target.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "update/version_number.h"
+#include "update/wizard/update_info.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
+{
+    const char* pText = reinterpret_cast<const char*>(pData);
+    if (cbData > kMaxUpdateInfoSize)
+        return 0;
+
+    UpdateInfo info;
+    if (ReadUpdateInfo(pText, cbData, info))
+    {
+        VersionNumber published;
+        published.Parse(info.versionText);
+        const VersionNumber installed("2.4.2.218");
+        // The three comparisons always agree with each other.
+        const int nTrue = published.IsNewerThan(installed) + published.IsSameAs(installed) +
+                          published.IsOlderThan(installed);
+        if (nTrue != 1)
+            __builtin_trap();
+        if (VersionNumber(published.Text()).Text() != published.Text())
+            __builtin_trap();
+    }
+
+    // The raw bytes as a version text, the way the registry gives one.
+    const std::string text(pText, cbData);
+    VersionNumber version(text);
+    (void)version.IsNewerThan(VersionNumber());
+    return 0;
+}
