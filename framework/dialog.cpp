@@ -20,17 +20,13 @@ INT_PTR CALLBACK CDialogImplBase::StartDialogProc(HWND hWnd, UINT uMsg, WPARAM w
                                                   LPARAM lParam)
 {
     auto* pThis = static_cast<CDialogImplBase*>(ExtractCreateWndData());
-    if (pThis == nullptr)
+    WNDPROC pProc = pThis != nullptr
+                        ? pThis->AttachThunk(hWnd, reinterpret_cast<WNDPROC>(pThis->GetDialogProc()),
+                                             DWLP_DLGPROC)
+                        : nullptr;
+    if (pProc == nullptr)
         return FALSE;
-    pThis->m_hWnd = hWnd;
-    if (!pThis->m_thunk.Init(reinterpret_cast<WNDPROC>(pThis->GetDialogProc()), pThis))
-    {
-        pThis->m_hWnd = nullptr;
-        return FALSE;
-    }
-    auto pProc = reinterpret_cast<DLGPROC>(pThis->m_thunk.GetWNDPROC());
-    SetWindowLongPtrA(hWnd, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(pProc));
-    return pProc(hWnd, uMsg, wParam, lParam);
+    return reinterpret_cast<DLGPROC>(pProc)(hWnd, uMsg, wParam, lParam);
 }
 
 INT_PTR CALLBACK CDialogImplBase::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -39,15 +35,7 @@ INT_PTR CALLBACK CDialogImplBase::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam
     auto* pThis = reinterpret_cast<CDialogImplBase*>(hWnd);
     const HWND hWndReal = pThis->m_hWnd;
     LRESULT lResult = 0;
-    BOOL bHandled = FALSE;
-    try
-    {
-        bHandled = pThis->ProcessWindowMessage(hWndReal, uMsg, wParam, lParam, lResult, 0);
-    }
-    catch (...)
-    {
-        bHandled = FALSE;
-    }
+    const BOOL bHandled = pThis->DispatchToMap(uMsg, wParam, lParam, lResult);
 
     if (uMsg == WM_NCDESTROY)
     {

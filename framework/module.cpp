@@ -26,6 +26,15 @@ bool GetModulePathW(HINSTANCE hInstance, std::wstring& path, std::wstring& folde
     return true;
 }
 
+// The type library that the program carries as its resource 1.
+HRESULT LoadOwnTypeLib(HINSTANCE hInstance, CComPtr<ITypeLib>& spTypeLib, std::wstring& path,
+                       std::wstring& folder)
+{
+    if (!GetModulePathW(hInstance, path, folder))
+        return E_FAIL;
+    return LoadTypeLibEx(path.c_str(), REGKIND_NONE, &spTypeLib);
+}
+
 } // namespace
 
 CComModule* GetModule()
@@ -136,10 +145,8 @@ HRESULT CComModule::RegisterServer(BOOL bRegTypeLib)
     if (!bRegTypeLib)
         return S_OK;
     std::wstring path, folder;
-    if (!GetModulePathW(m_hInst, path, folder))
-        return E_FAIL;
     CComPtr<ITypeLib> spTypeLib;
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &spTypeLib);
+    HRESULT hr = LoadOwnTypeLib(m_hInst, spTypeLib, path, folder);
     if (FAILED(hr))
         return hr;
     return RegisterTypeLib(spTypeLib, const_cast<wchar_t*>(path.c_str()),
@@ -151,10 +158,8 @@ HRESULT CComModule::UnregisterServer(BOOL bUnRegTypeLib)
     if (!bUnRegTypeLib)
         return S_OK;
     std::wstring path, folder;
-    if (!GetModulePathW(m_hInst, path, folder))
-        return E_FAIL;
     CComPtr<ITypeLib> spTypeLib;
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &spTypeLib);
+    HRESULT hr = LoadOwnTypeLib(m_hInst, spTypeLib, path, folder);
     if (FAILED(hr))
         return hr;
     TLIBATTR* pAttr = nullptr;

@@ -132,20 +132,39 @@ BOOL CWindowImplBase::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
+WNDPROC CWindowImplRoot::AttachThunk(HWND hWnd, WNDPROC pfnProc, int nProcIndex)
+{
+    m_hWnd = hWnd;
+    if (!m_thunk.Init(pfnProc, this))
+    {
+        m_hWnd = nullptr;
+        return nullptr;
+    }
+    WNDPROC pProc = m_thunk.GetWNDPROC();
+    SetWindowLongPtrA(hWnd, nProcIndex, reinterpret_cast<LONG_PTR>(pProc));
+    return pProc;
+}
+
+BOOL CWindowImplRoot::DispatchToMap(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+{
+    try
+    {
+        return ProcessWindowMessage(m_hWnd, uMsg, wParam, lParam, lResult, 0);
+    }
+    catch (...)
+    {
+        return FALSE;
+    }
+}
+
 LRESULT CALLBACK CWindowImplBase::StartWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam,
                                                   LPARAM lParam)
 {
     auto* pThis = static_cast<CWindowImplBase*>(ExtractCreateWndData());
-    if (pThis == nullptr)
+    WNDPROC pProc =
+        pThis != nullptr ? pThis->AttachThunk(hWnd, pThis->GetWindowProc(), GWLP_WNDPROC) : nullptr;
+    if (pProc == nullptr)
         return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
-    pThis->m_hWnd = hWnd;
-    if (!pThis->m_thunk.Init(pThis->GetWindowProc(), pThis))
-    {
-        pThis->m_hWnd = nullptr;
-        return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
-    }
-    WNDPROC pProc = pThis->m_thunk.GetWNDPROC();
-    SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pProc));
     return pProc(hWnd, uMsg, wParam, lParam);
 }
 
@@ -155,15 +174,7 @@ LRESULT CALLBACK CWindowImplBase::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam
     auto* pThis = reinterpret_cast<CWindowImplBase*>(hWnd);
     const HWND hWndReal = pThis->m_hWnd;
     LRESULT lResult = 0;
-    BOOL bHandled = FALSE;
-    try
-    {
-        bHandled = pThis->ProcessWindowMessage(hWndReal, uMsg, wParam, lParam, lResult, 0);
-    }
-    catch (...)
-    {
-        bHandled = FALSE;
-    }
+    const BOOL bHandled = pThis->DispatchToMap(uMsg, wParam, lParam, lResult);
     if (!bHandled)
         lResult = pThis->DefWindowProc(uMsg, wParam, lParam);
     if (uMsg == WM_NCDESTROY)

@@ -125,6 +125,14 @@ public:
     virtual ~CWindowImplRoot() = default;
 
 protected:
+    // Takes over a window at its first message: the thunk becomes its
+    // procedure (at nProcIndex, GWLP_WNDPROC or DWLP_DLGPROC), so that later
+    // messages reach pfnProc with this object. Null if that fails.
+    WNDPROC AttachThunk(HWND hWnd, WNDPROC pfnProc, int nProcIndex);
+    // Offers a message to the map; nothing thrown gets past a window
+    // procedure.
+    BOOL DispatchToMap(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+
     CWndProcThunk m_thunk;
 };
 
@@ -181,6 +189,7 @@ public:                                                                         
                               LRESULT& lResult, DWORD dwMsgMapId = 0)                             \
     {                                                                                              \
         BOOL bHandled = TRUE;                                                                      \
+        (void)bHandled;                                                                            \
         (void)hWnd;                                                                                \
         (void)dwMsgMapId;                                                                          \
         switch (dwMsgMapId)                                                                        \

@@ -112,6 +112,21 @@ bool ReadMessageBox(HWND hWndBox, MessageBoxContents& contents)
     return true;
 }
 
+bool WatchUntilExit(HANDLE hProcess, DWORD dwProcessId, DWORD dwTimeoutMs, bool* pbSawWindow)
+{
+    bool bSawWindow = false;
+    const bool bEnded = WaitUntil(
+        [&]() {
+            if (!TopLevelWindowsOf(dwProcessId, true).empty())
+                bSawWindow = true;
+            return WaitForSingleObject(hProcess, 0) == WAIT_OBJECT_0;
+        },
+        dwTimeoutMs);
+    if (pbSawWindow != nullptr)
+        *pbSawWindow = bSawWindow;
+    return bEnded;
+}
+
 void ClickDialogButton(HWND hWndDialog, int nButtonId)
 {
     HWND hButton = GetDlgItem(hWndDialog, nButtonId);

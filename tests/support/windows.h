@@ -36,6 +36,10 @@ struct MessageBoxContents
 // control 65535.
 bool ReadMessageBox(HWND hWndBox, MessageBoxContents& contents);
 
+// Watches a running process until it ends or the time is up; tells whether
+// it showed any window meanwhile. False on time-out.
+bool WatchUntilExit(HANDLE hProcess, DWORD dwProcessId, DWORD dwTimeoutMs, bool* pbSawWindow);
+
 // Presses a button of a dialog the way a click arrives.
 void ClickDialogButton(HWND hWndDialog, int nButtonId);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/windows.h"
+#include "tests/update/updater_process.h"
 #include "update/exe_module.h"
 #include "update/resource_ids.h"
 #include "update/resource_mgr.h"
@@ -18,17 +19,7 @@ DWORD WINAPI SendActivation(void* pWindow)
 class MainWndTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        // As the entry prepares the process: the module, the resource
-        // library as resource instance, the activation message.
-        static fw::ObjMapEntry objectMap[] = {{nullptr, nullptr, 0}};
-        g_module.Init(objectMap, GetModuleHandleA(nullptr), nullptr);
-        g_resourceMgr.LoadResourceLibrary();
-        ASSERT_NE(g_resourceMgr.m_hModule, nullptr);
-        g_module.SetResourceInstance(g_resourceMgr.m_hModule);
-        g_uActivateMessage = RegisterWindowMessageA(kActivateMessageName);
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(PrepareProcessLikeTheUpdater()); }
 
     void SetUp() override
     {

@@ -70,13 +70,7 @@ TEST_F(OfflineRunTest, AutomaticRunEndsSilentlyAndLeavesTheTimeAlone)
     testsupport::ChildProcess child;
     ASSERT_TRUE(child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /auto"));
     bool bSawWindow = false;
-    testsupport::WaitUntil(
-        [&]() {
-            if (!testsupport::TopLevelWindowsOf(child.Id(), true).empty())
-                bSawWindow = true;
-            return !child.IsRunning();
-        },
-        kWaitMs);
+    ASSERT_TRUE(testsupport::WatchUntilExit(child.Handle(), child.Id(), kWaitMs, &bSawWindow));
     DWORD dwExit = 1;
     ASSERT_TRUE(child.WaitForExit(0, &dwExit));
     EXPECT_EQ(dwExit, 0u);

@@ -93,13 +93,8 @@ TEST_F(UpdaterRunTest, WithoutResourceLibraryEndsSilently)
     ChildProcess child;
     ASSERT_TRUE(child.Start(Quoted(exe) + " /man"));
     bool bSawWindow = false;
-    testsupport::WaitUntil(
-        [&]() {
-            if (!testsupport::TopLevelWindowsOf(child.Id(), true).empty())
-                bSawWindow = true;
-            return !child.IsRunning();
-        },
-        kRunTimeoutMs);
+    ASSERT_TRUE(
+        testsupport::WatchUntilExit(child.Handle(), child.Id(), kRunTimeoutMs, &bSawWindow));
     DWORD dwExit = 1;
     ASSERT_TRUE(child.WaitForExit(0, &dwExit));
     EXPECT_EQ(dwExit, 0u);

@@ -13,6 +13,7 @@
 #include "tests/support/http_content.h"
 #include "tests/support/registry.h"
 #include "tests/support/windows.h"
+#include "tests/update/updater_process.h"
 #include "update/exe_module.h"
 #include "update/resource_mgr.h"
 #include "update/update_globals.h"
@@ -60,18 +61,7 @@ bool QuitPosted()
 class WizardPagesTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        static fw::ObjMapEntry objectMap[] = {{nullptr, nullptr, 0}};
-        g_module.Init(objectMap, GetModuleHandleA(nullptr), nullptr);
-        g_resourceMgr.LoadResourceLibrary();
-        ASSERT_NE(g_resourceMgr.m_hModule, nullptr);
-        g_module.SetResourceInstance(g_resourceMgr.m_hModule);
-        g_uActivateMessage = RegisterWindowMessageA(kActivateMessageName);
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
-        InitCommonControlsEx(&icc);
-        CoInitialize(nullptr);
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(PrepareProcessLikeTheUpdater()); }
 
     void SetUp() override
     {

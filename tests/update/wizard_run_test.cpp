@@ -104,13 +104,7 @@ protected:
     void ExpectSilentEnd()
     {
         bool bSawWindow = false;
-        testsupport::WaitUntil(
-            [&]() {
-                if (!testsupport::TopLevelWindowsOf(m_child.Id(), true).empty())
-                    bSawWindow = true;
-                return !m_child.IsRunning();
-            },
-            kWaitMs);
+        testsupport::WatchUntilExit(m_child.Handle(), m_child.Id(), kWaitMs, &bSawWindow);
         EXPECT_FALSE(bSawWindow) << "a window was shown";
         ExpectEndsWithZero();
     }
@@ -330,6 +324,27 @@ TEST_F(WizardRunTest, SecondManualStartShowsTheHiddenWizardOfTheFirst)
     testsupport::ClickDialogButton(hBox, IDYES);
     ExpectFinish(kCancelled);
     ExpectStampedNow();
+    CloseFinishPage();
+}
+
+TEST_F(WizardRunTest, ARunWaitingForTheUserIsNotEndedByTheShutdownWatch)
+{
+    ServeUpdateInfo(UpdateInfo("2.5.1"));
+    Start("man");
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs));
+    // The browser host has raised the lock count; the watch waits for a fall
+    // to zero plus five seconds, which must not come while the user reads.
+    Sleep(6500);
+    EXPECT_TRUE(m_child.IsRunning());
+    EXPECT_EQ(m_driver.CurrentPage(), WizardPage::NextAction);
+
+    m_driver.Press(300);
+    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+    ASSERT_NE(hBox, nullptr);
+    testsupport::ClickDialogButton(hBox, IDYES);
+    ExpectFinish(kCancelled);
+    Sleep(6500);
+    EXPECT_TRUE(m_child.IsRunning());
     CloseFinishPage();
 }
 

@@ -15,7 +15,7 @@
 // Tells the page when the browser cannot show the release notes, so that the
 // page can show their address instead. The sink does nothing else: what the
 // browser does inside the notes is its own business.
-class CBrowserEventSink : public IDispatch
+class CBrowserEventSink final : public IDispatch
 {
 public:
     explicit CBrowserEventSink(HWND hWndPage) : m_cRef(1), m_hWndPage(hWndPage) {}
