@@ -270,4 +270,54 @@ TEST_F(DownloadRunTest, CancelDuringTheDownload)
     EXPECT_EQ(StoredNotifyDownload(), 5u);
 }
 
+TEST_F(DownloadRunTest, AnInstallerTheShellCannotStartIsReportedAndKept)
+{
+    // The right size, but not a program.
+    m_installer = std::string(4096, 'x');
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    StartAndChooseInstall();
+    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+    ASSERT_NE(hBox, nullptr);
+    testsupport::MessageBoxContents box;
+    ASSERT_TRUE(testsupport::ReadMessageBox(hBox, box));
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_FALSE(box.text.empty());
+    EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
+    testsupport::ClickDialogButton(hBox, IDOK);
+    ExpectFinish(kFailed);
+    EXPECT_EQ(ReadFileBytes(InstallerPath()), m_installer);
+    EXPECT_EQ(StoredNotifyDownload(), 5u);
+}
+
+TEST_F(DownloadRunTest, AFileInThePlaceOfTheUpdateFolderIsReportedAndEndsTheRun)
+{
+    fs::create_directories(UpdateFolder().parent_path().parent_path());
+    {
+        std::ofstream inTheWay(UpdateFolder().parent_path(), std::ios::binary);
+        inTheWay << "not a folder";
+    }
+    ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
+    m_driver = WizardDriver(m_child.Id());
+    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+    ASSERT_NE(hBox, nullptr);
+    testsupport::MessageBoxContents box;
+    ASSERT_TRUE(testsupport::ReadMessageBox(hBox, box));
+    EXPECT_EQ(box.caption, "Error");
+    // The system's own text for the error.
+    char szExpected[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ALREADY_EXISTS,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), szExpected, sizeof(szExpected),
+                   nullptr);
+    EXPECT_EQ(box.text, szExpected);
+    EXPECT_FALSE(m_driver.IsWizardVisible());
+    testsupport::ClickDialogButton(hBox, IDOK);
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    // Nothing was fetched: the run ended before the wizard.
+    EXPECT_TRUE(testsupport::HttpRequests().empty());
+    std::error_code ec;
+    fs::remove(UpdateFolder().parent_path(), ec);
+}
+
 } // namespace

@@ -348,4 +348,23 @@ TEST_F(WizardRunTest, ARunWaitingForTheUserIsNotEndedByTheShutdownWatch)
     CloseFinishPage();
 }
 
+TEST_F(WizardRunTest, APostedActivationRequestRaisesTheHiddenWizard)
+{
+    ServeUpdateInfo(UpdateInfo("2.5.1"), "stall 30");
+    Start("auto");
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&]() { return m_driver.CurrentPage() == WizardPage::RetrieveUpdate; }, kWaitMs));
+    const UINT uActivate = RegisterWindowMessageA("ZSP Window Message");
+
+    // Any other wParam goes to the window as usual, which ignores it.
+    PostMessageA(m_driver.FindWizard(), uActivate, 2, 0);
+    Sleep(500);
+    EXPECT_FALSE(m_driver.IsWizardVisible());
+
+    // wParam 1 is taken by the message loop, whatever window it was posted to.
+    PostMessageA(m_driver.FindWizard(), uActivate, 1, 0);
+    ASSERT_TRUE(testsupport::WaitUntil([&]() { return m_driver.IsWizardVisible(); }, kWaitMs));
+    EXPECT_TRUE(IsWindowEnabled(m_driver.FindWizard()));
+}
+
 } // namespace

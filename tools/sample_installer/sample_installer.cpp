@@ -28,7 +28,7 @@ constexpr int kStartedDialog = 100;
 constexpr int kStartedIcon = 1001;
 constexpr int kStartedText = 1002;
 
-// The version is the part of the file name between "vxzsp-" and ".exe", as
+// The version is what the file name holds between "vxzsp-" and ".exe", as
 // the updater names the installer it downloads.
 void VersionFromFileName(char* pszVersion, size_t cchVersion)
 {
