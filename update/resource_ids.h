@@ -27,6 +27,7 @@
 #define IDC_NOTICE 1009
 #define IDC_HYPERLINK 1010
 #define IDC_FINISH_TEXT 228
+#define IDC_PAGE_HEADING 1100
 
 // Icon.
 #define IDI_PRODUCT 103

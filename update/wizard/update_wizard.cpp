@@ -37,6 +37,14 @@ LRESULT CUpdateWizard::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     HICON hIcon = LoadIconA(fw::GetModule()->GetResourceInstance(), MAKEINTRESOURCEA(IDI_PRODUCT));
     SetIcon(hIcon, TRUE);
     SetIcon(hIcon, FALSE);
+
+    LOGFONTA logFont = {};
+    HFONT hDialogFont = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    if (hDialogFont != nullptr && GetObjectA(hDialogFont, sizeof(logFont), &logFont) != 0)
+    {
+        logFont.lfWeight = FW_BOLD;
+        m_fontHeading.Reset(CreateFontIndirectA(&logFont));
+    }
     return TRUE;
 }
 
@@ -92,6 +100,12 @@ void CUpdateWizard::SetActivePage(int nIndex)
 
     fw::CWindow pageWindow = pPage->GetPageWindow();
     pageWindow.EnableWindow(TRUE);
+    if (m_fontHeading)
+    {
+        for (int nId : {IDC_PAGE_HEADING, IDC_VERSION_LINE})
+            ::SendDlgItemMessageA(pageWindow, nId, WM_SETFONT,
+                                  reinterpret_cast<WPARAM>(m_fontHeading.Get()), FALSE);
+    }
 
     CPgUpdatePage* pPrevious = m_pCurrentPage;
     pPage->OnActivate();
@@ -123,6 +137,17 @@ void CUpdateWizard::EnableButtons(UINT uMask)
     ::EnableWindow(GetDlgItem(IDC_WIZ_NEXT), (uMask & kButtonNext) != 0);
     ::EnableWindow(GetDlgItem(IDC_WIZ_CLOSE), (uMask & kButtonClose) != 0);
     ::EnableWindow(GetDlgItem(IDC_WIZ_CANCEL), (uMask & kButtonCancel) != 0);
+    // Enter takes the step forward that the page offers, if any; it never
+    // cancels.
+    int nDefault = IDOK;
+    if (uMask & kButtonNext)
+        nDefault = IDC_WIZ_NEXT;
+    else if (uMask & kButtonClose)
+        nDefault = IDC_WIZ_CLOSE;
+    SendMessage(DM_SETDEFID, static_cast<WPARAM>(nDefault));
+    for (int nId : {IDC_WIZ_NEXT, IDC_WIZ_CLOSE, IDC_WIZ_CANCEL})
+        ::SendDlgItemMessageA(m_hWnd, nId, BM_SETSTYLE,
+                              nId == nDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
 void CUpdateWizard::ShowWizard(bool bShow)
@@ -132,6 +157,7 @@ void CUpdateWizard::ShowWizard(bool bShow)
         EnableWindow(TRUE);
         ShowWindow(SW_SHOW);
         ::SetForegroundWindow(m_hWnd);
+        ::SetActiveWindow(m_hWnd);
     }
     else
     {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/dialog.h"
+#include "framework/handles.h"
 #include "update/resource_ids.h"
 #include "update/update_settings.h"
 #include "update/version_number.h"
@@ -84,4 +85,7 @@ private:
     LRESULT OnCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     CPgUpdatePage* PageAt(int nIndex);
+
+    // Page headings are drawn in a bold version of the dialog's font.
+    fw::CFontHandle m_fontHeading;
 };
