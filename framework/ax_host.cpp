@@ -6,6 +6,7 @@
 #include <new>
 
 #include "framework/com_ptr.h"
+#include "framework/dispatch.h"
 
 namespace fw {
 
@@ -99,7 +100,7 @@ private:
 class CAxHostWindow : public IOleClientSite,
                       public IOleInPlaceSite,
                       public IDocHostUIHandler,
-                      public IAxWinAmbientDispatch,
+                      public IDispatchByIdImpl<IAxWinAmbientDispatch>,
                       private CModuleObject
 {
 public:
@@ -255,23 +256,6 @@ public:
     }
 
     // IDispatch: the ambient properties as the control reads them.
-    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override
-    {
-        if (pctinfo == nullptr)
-            return E_POINTER;
-        *pctinfo = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override
-    {
-        if (ppTInfo != nullptr)
-            *ppTInfo = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
     STDMETHODIMP Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*,
                         VARIANT* pVarResult, EXCEPINFO*, UINT*) override
     {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/dispatch.h"
 #include "update/update_globals.h"
 #include "update/update_settings.h"
 #include "update/wizard/update_wizard.h"
@@ -15,7 +16,7 @@
 // Tells the page when the browser cannot show the release notes, so that the
 // page can show their address instead. The sink does nothing else: what the
 // browser does inside the notes is its own business.
-class CBrowserEventSink final : public IDispatch
+class CBrowserEventSink final : public fw::IDispatchByIdImpl<IDispatch>
 {
 public:
     explicit CBrowserEventSink(HWND hWndPage) : m_cRef(1), m_hWndPage(hWndPage) {}
@@ -41,23 +42,6 @@ public:
         if (cRef == 0)
             delete this;
         return static_cast<ULONG>(cRef);
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override
-    {
-        if (pctinfo == nullptr)
-            return E_POINTER;
-        *pctinfo = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override
-    {
-        if (ppTInfo != nullptr)
-            *ppTInfo = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return DISP_E_UNKNOWNNAME;
     }
     STDMETHODIMP Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
                         EXCEPINFO*, UINT*) override
