@@ -158,6 +158,10 @@ void CUpdateWizard::ShowWizard(bool bShow)
         ShowWindow(SW_SHOW);
         ::SetForegroundWindow(m_hWnd);
         ::SetActiveWindow(m_hWnd);
+        // A dialog made active while it was still hidden keeps an inactive
+        // caption; draw it as what it now is.
+        if (::GetForegroundWindow() == m_hWnd)
+            SendMessage(WM_NCACTIVATE, TRUE);
     }
     else
     {
