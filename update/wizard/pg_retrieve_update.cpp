@@ -32,7 +32,7 @@ void CPgUpdateRetrieveUpdate::OnActivate()
     }
 
     char szUrl[260] = {};
-    if (LoadStringA(fw::GetModule()->GetResourceInstance(), IDS_UPDATE_INFO_URL, szUrl, 259) == 0)
+    if (LoadStringA(fw::GetModule()->GetResourceInstance(), IDS_UPDATE_INFO_URL, szUrl, sizeof(szUrl)) == 0)
     {
         // Without an address there is nothing to fetch: a failed start.
         OnDownloadComplete(nullptr, E_FAIL, nullptr);
@@ -90,9 +90,9 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
             {
                 const HINSTANCE hResources = fw::GetModule()->GetResourceInstance();
                 char szFormat[520] = {};
-                LoadStringA(hResources, IDS_NO_ADMIN_NOTICE, szFormat, 519);
+                LoadStringA(hResources, IDS_NO_ADMIN_NOTICE, szFormat, sizeof(szFormat));
                 char szTarget[260] = {};
-                LoadStringA(hResources, IDS_DOWNLOAD_PAGE_URL, szTarget, 259);
+                LoadStringA(hResources, IDS_DOWNLOAD_PAGE_URL, szTarget, sizeof(szTarget));
                 char szNotice[520] = {};
                 std::snprintf(szNotice, sizeof(szNotice), szFormat,
                               pWizard->m_availableVersion.Text().c_str(), szTarget);
