@@ -32,7 +32,8 @@ void CPgUpdateRetrieveUpdate::OnActivate()
     }
 
     char szUrl[260] = {};
-    if (LoadStringA(fw::GetModule()->GetResourceInstance(), IDS_UPDATE_INFO_URL, szUrl, sizeof(szUrl)) == 0)
+    const HINSTANCE hResources = fw::GetModule()->GetResourceInstance();
+    if (LoadStringA(hResources, IDS_UPDATE_INFO_URL, szUrl, sizeof(szUrl)) == 0)
     {
         // Without an address there is nothing to fetch: a failed start.
         OnDownloadComplete(nullptr, E_FAIL, nullptr);
