@@ -103,6 +103,10 @@ bool StartRun(CMainWnd& mainWnd, CUpdateWizard& wizard)
 
     releaseMutex();
 
+    // Without its dialog a run would wait for nothing, unseen, for ever.
+    if (mainWnd.m_hWndWizard == nullptr)
+        return false;
+
     // The folder's own failure box has been shown.
     return wizard.PrepareUpdateFolder();
 }
@@ -139,7 +143,9 @@ int UpdaterMain(HINSTANCE hInstance)
         {
             wizard.m_manual = g_bManualMode;
             wizard.SetActivePage(kPageRetrieveUpdate);
-            wizard.RunMessageLoop();
+            // A first page that could not be made leaves nothing to wait for.
+            if (wizard.m_pCurrentPage != nullptr)
+                wizard.RunMessageLoop();
         }
 
         if (wizard.IsWindow())

@@ -105,6 +105,18 @@ TEST_F(UpdaterRunTest, WithoutResourceLibraryEndsSilently)
     EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, kSettingsKey));
 }
 
+TEST_F(UpdaterRunTest, AResourceLibraryWithoutTheWizardEndsTheRunInsteadOfHanging)
+{
+    // A library that loads but holds none of the dialogs.
+    testsupport::ScopedTempDir dir("broken-res");
+    const std::string exe = CopyProgram(dir.Path(), false);
+    fs::copy_file(testsupport::BinDir() / "setupext.dll", dir.Path() / "res.dll");
+
+    DWORD dwExit = 1;
+    ASSERT_TRUE(testsupport::RunToExit(Quoted(exe) + " /man", kRunTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+}
+
 TEST_F(UpdaterRunTest, FindsResourceLibraryBesideItselfFromAnotherFolder)
 {
     testsupport::ScopedTempDir dir("elsewhere");
