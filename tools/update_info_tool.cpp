@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <shlwapi.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -198,17 +197,6 @@ std::vector<std::string> Words(const std::string& text)
 bool HasWhiteSpace(const std::string& text)
 {
     return text.find_first_of(" \t\r\n\v\f") != std::string::npos;
-}
-
-// The check of the updater's release-notes page.
-bool IsWebAddress(const std::string& url)
-{
-    return StrCmpNIA(url.c_str(), "http://", 7) == 0 || StrCmpNIA(url.c_str(), "https://", 8) == 0;
-}
-
-std::string InstallerFileName(const VersionNumber& version)
-{
-    return "vxzsp-" + version.Text() + ".exe";
 }
 
 // Each run of the updater reads the version into a fresh VersionNumber.
@@ -454,7 +442,7 @@ int RunWrite(int argc, char** argv)
             WarnIfReadDifferently(versionText, reading.version, report);
     }
 
-    if (CheckSingleWord(notesUrl, "the release-notes address", report) && !IsWebAddress(notesUrl))
+    if (CheckSingleWord(notesUrl, "the release-notes address", report) && !IsReleaseNotesAddress(notesUrl))
         report.Error("the release-notes address " + Quote(notesUrl) +
                      " is not an http:// or https:// address: the updater would not show the "
                      "release notes");
@@ -529,7 +517,7 @@ int RunCheck(int argc, char** argv)
     PrintFields(info);
     CheckSizeWord(words[1], &info, report);
     CheckVersion(info.versionText, report);
-    if (!IsWebAddress(info.releaseNotesUrl))
+    if (!IsReleaseNotesAddress(info.releaseNotesUrl))
         report.Warning("the release-notes address " + Quote(info.releaseNotesUrl) +
                        " is not an http:// or https:// address: the updater would not show the "
                        "release notes; the rest works");

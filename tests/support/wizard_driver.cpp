@@ -65,14 +65,19 @@ const char* PageName(WizardPage page)
     }
 }
 
+bool IsWizardWindow(HWND hWnd)
+{
+    return ClassNameOf(hWnd) == "#32770" && GetDlgItem(hWnd, kNext) != nullptr &&
+           GetDlgItem(hWnd, kClose) != nullptr && GetDlgItem(hWnd, kCancel) != nullptr;
+}
+
 HWND WizardDriver::FindWizard()
 {
     if (m_hWizard != nullptr && IsWindow(m_hWizard))
         return m_hWizard;
     for (HWND hWnd : TopLevelWindowsOf(m_dwProcessId, false))
     {
-        if (ClassNameOf(hWnd) == "#32770" && GetDlgItem(hWnd, kNext) != nullptr &&
-            GetDlgItem(hWnd, kCancel) != nullptr)
+        if (IsWizardWindow(hWnd))
         {
             m_hWizard = hWnd;
             return hWnd;

@@ -20,6 +20,10 @@ enum class WizardPage
 
 const char* PageName(WizardPage page);
 
+// Whether a top-level window is the wizard: a dialog with Next, Close and
+// Cancel.
+bool IsWizardWindow(HWND hWnd);
+
 class WizardDriver
 {
 public:

@@ -74,4 +74,14 @@ TEST(UpdateInfo, TakesBytesAsTheyAreIncludingNulAndHighBytes)
     EXPECT_EQ(info.releaseNotesUrl, "\xE9t\xE9");
 }
 
+TEST(UpdateInfo, ReleaseNotesOnlyFromWebAddressesInAnyCase)
+{
+    EXPECT_TRUE(IsReleaseNotesAddress("http://h/notes.html"));
+    EXPECT_TRUE(IsReleaseNotesAddress("HTTPS://h/notes.html"));
+    EXPECT_FALSE(IsReleaseNotesAddress("file:///C:/notes.html"));
+    EXPECT_FALSE(IsReleaseNotesAddress("http:/h"));
+    EXPECT_FALSE(IsReleaseNotesAddress(""));
+    EXPECT_EQ(InstallerFileName(VersionNumber("2.5.1")), "vxzsp-2.5.1.0.exe");
+}
+
 } // namespace

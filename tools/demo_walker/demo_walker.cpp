@@ -43,8 +43,7 @@ struct WizardSearch
 
 BOOL CALLBACK FindWizardWindow(HWND hWnd, LPARAM lParam)
 {
-    if (testsupport::ClassNameOf(hWnd) != "#32770" || GetDlgItem(hWnd, kNext) == nullptr ||
-        GetDlgItem(hWnd, kClose) == nullptr || GetDlgItem(hWnd, kCancel) == nullptr)
+    if (!testsupport::IsWizardWindow(hWnd))
         return TRUE;
     GetWindowThreadProcessId(hWnd, &reinterpret_cast<WizardSearch*>(lParam)->dwProcessId);
     return FALSE;

@@ -1,7 +1,9 @@
 #include "update/download/downloader.h"
 
 #include <cwchar>
-#include <vector>
+#include <string>
+
+#include "framework/ansi_text.h"
 
 namespace {
 
@@ -43,21 +45,6 @@ bool FindContentLength(const wchar_t* pszHeaders, ULONGLONG& cbLength)
 }
 
 } // namespace
-
-bool WideToAnsi(const wchar_t* pszWide, std::string& text)
-{
-    text.clear();
-    if (pszWide == nullptr)
-        return false;
-    const int cb = WideCharToMultiByte(CP_ACP, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
-    if (cb <= 0)
-        return false;
-    std::vector<char> buffer(static_cast<size_t>(cb));
-    if (WideCharToMultiByte(CP_ACP, 0, pszWide, -1, buffer.data(), cb, nullptr, nullptr) <= 0)
-        return false;
-    text.assign(buffer.data());
-    return true;
-}
 
 CDownloader::CDownloader()
     : m_bNoCache(false), m_bBinding(false), m_dwHttpStatus(0), m_cbAnnounced(0),
@@ -124,7 +111,7 @@ STDMETHODIMP CDownloader::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULON
                                      LPCWSTR pszStatusText)
 {
     std::string text;
-    const bool bHasText = WideToAnsi(pszStatusText, text);
+    const bool bHasText = fw::WideToAnsi(pszStatusText, text);
     OnDownloadProgress(ulProgress, ulProgressMax, ulStatusCode, bHasText ? text.c_str() : nullptr);
     return S_OK;
 }
@@ -160,7 +147,7 @@ STDMETHODIMP CDownloader::OnStopBinding(HRESULT hresult, LPCWSTR pszError)
     m_spStream.Release();
 
     std::string error;
-    const bool bHasError = WideToAnsi(pszError, error);
+    const bool bHasError = fw::WideToAnsi(pszError, error);
     OnDownloadComplete(spStream, CheckTransfer(hresult, spStream),
                        bHasError ? error.c_str() : nullptr);
     return S_OK;
@@ -220,13 +207,9 @@ void CDownloader::Download(const char* pszUrl, bool bNoCache)
     fw::CComPtr<IMoniker> spMoniker;
     fw::CComPtr<IBindCtx> spBindCtx;
     fw::CComPtr<IStream> spStream;
-    if (pszUrl != nullptr)
-    {
-        const int cch = MultiByteToWideChar(CP_ACP, 0, pszUrl, -1, nullptr, 0);
-        std::vector<wchar_t> url(cch > 0 ? static_cast<size_t>(cch) : 1, L'\0');
-        if (cch > 0 && MultiByteToWideChar(CP_ACP, 0, pszUrl, -1, url.data(), cch) > 0)
-            hr = CreateURLMoniker(nullptr, url.data(), &spMoniker);
-    }
+    std::wstring url;
+    if (fw::AnsiToWide(pszUrl, url))
+        hr = CreateURLMoniker(nullptr, url.c_str(), &spMoniker);
     if (SUCCEEDED(hr))
         hr = CreateAsyncBindCtx(0, static_cast<IBindStatusCallback*>(this), nullptr, &spBindCtx);
     bool bBindStarted = false;

@@ -11,8 +11,6 @@
 #include <windows.h>
 #include <urlmon.h>
 
-#include <string>
-
 #include "framework/com_ptr.h"
 
 class CDownloader : public IBindStatusCallback, public IHttpNegotiate
@@ -73,7 +71,3 @@ private:
     ULONGLONG m_cbAnnounced;
     bool m_bLengthAnnounced;
 };
-
-// Converts text from the platform (UTF-16) to the ANSI code page; null stays
-// null, and so does text that cannot be converted.
-bool WideToAnsi(const wchar_t* pszWide, std::string& text);

@@ -9,6 +9,7 @@
 
 #include "framework/handles.h"
 #include "update/update_globals.h"
+#include "update/wizard/update_info.h"
 
 namespace {
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -68,7 +69,7 @@ bool PrepareUpdateFolderPath(std::string& folder)
 
 std::string MakeInstallerPath(const std::string& folder, const VersionNumber& version)
 {
-    const std::string fileName = "vxzsp-" + version.Text() + ".exe";
+    const std::string fileName = InstallerFileName(version);
     char szPath[MAX_PATH] = {};
     if (folder.size() + fileName.size() + 1 >= MAX_PATH ||
         PathCombineA(szPath, folder.c_str(), fileName.c_str()) == nullptr)

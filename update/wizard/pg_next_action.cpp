@@ -2,15 +2,15 @@
 
 #include <exdispid.h>
 #include <oleauto.h>
-#include <shlwapi.h>
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
+#include "framework/ansi_text.h"
 #include "framework/dispatch.h"
 #include "update/update_globals.h"
 #include "update/update_settings.h"
+#include "update/wizard/update_info.h"
 #include "update/wizard/update_wizard.h"
 
 // Tells the page when the browser cannot show the release notes, so that the
@@ -64,11 +64,6 @@ namespace {
 const int kChoiceIds[] = {IDC_RB_INSTALL_NOW, IDC_RB_SKIP_VERSION, IDC_RB_REMIND_DAY,
                           IDC_RB_REMIND_WEEK};
 
-bool IsWebAddress(const std::string& url)
-{
-    return StrCmpNIA(url.c_str(), "http://", 7) == 0 || StrCmpNIA(url.c_str(), "https://", 8) == 0;
-}
-
 std::string LoadResourceString(UINT uId)
 {
     char szText[260] = {};
@@ -99,7 +94,7 @@ LRESULT CPgUpdateNextAction::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 
 bool CPgUpdateNextAction::StartBrowser()
 {
-    if (!IsWebAddress(m_pWizard->m_releaseNotesUrl))
+    if (!IsReleaseNotesAddress(m_pWizard->m_releaseNotesUrl))
         return false;
     if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_ALL, IID_IWebBrowser2,
                                 reinterpret_cast<void**>(&m_spWebBrowser))))
@@ -134,12 +129,10 @@ bool CPgUpdateNextAction::StartBrowser()
         }
     }
 
-    const std::string& url = m_pWizard->m_releaseNotesUrl;
-    const int cch = MultiByteToWideChar(CP_ACP, 0, url.c_str(), -1, nullptr, 0);
-    std::vector<wchar_t> wideUrl(cch > 0 ? static_cast<size_t>(cch) : 1, L'\0');
-    if (cch <= 0 || MultiByteToWideChar(CP_ACP, 0, url.c_str(), -1, wideUrl.data(), cch) <= 0)
+    std::wstring wideUrl;
+    if (!fw::AnsiToWide(m_pWizard->m_releaseNotesUrl.c_str(), wideUrl))
         return false;
-    BSTR bstrUrl = SysAllocString(wideUrl.data());
+    BSTR bstrUrl = SysAllocString(wideUrl.c_str());
     if (bstrUrl == nullptr)
         return false;
     VARIANT empty;

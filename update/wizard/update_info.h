@@ -12,6 +12,8 @@
 #include <istream>
 #include <string>
 
+#include "update/version_number.h"
+
 struct UpdateInfo
 {
     std::string versionText;
@@ -29,3 +31,9 @@ constexpr size_t kMaxUpdateInfoSize = 64 * 1024;
 // when any of them is missing or malformed.
 bool ReadUpdateInfo(std::istream& in, UpdateInfo& info);
 bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info);
+
+// Release notes are shown only from http and https addresses.
+bool IsReleaseNotesAddress(const std::string& url);
+
+// The name the downloaded installer is saved under: "vxzsp-2.5.0.301.exe".
+std::string InstallerFileName(const VersionNumber& version);
