@@ -193,6 +193,16 @@ STDMETHODIMP CDownloader::OnDataAvailable(DWORD, DWORD dwSize, FORMATETC*, STGME
     NoteReceived(dwSize);
     MeasureStream();
     AbortIfTooLarge();
+    if (m_bBinding && m_spStream)
+    {
+        // The owner's reading may fail the download, which then completes
+        // here: hold the stream across the call.
+        fw::CComPtr<IStream> spStream = m_spStream;
+        return fw::ComGuard([&] {
+            OnDataArrived(spStream);
+            return S_OK;
+        });
+    }
     return S_OK;
 }
 
@@ -242,15 +252,19 @@ void CDownloader::NoteReceived(ULONGLONG cbTotal)
 void CDownloader::AbortIfTooLarge()
 {
     if (m_bBinding && m_watch.Check(GetTickCount()) == TransferWatch::Verdict::kTooLarge)
-        AbortForLimit(E_DOWNLOAD_TOO_LARGE);
+        AbortWith(E_DOWNLOAD_TOO_LARGE);
 }
 
-void CDownloader::AbortForLimit(HRESULT hrLimit)
+void CDownloader::AbortWith(HRESULT hrFailure)
 {
-    if (FAILED(m_hrLimit))
+    if (!m_bBinding || FAILED(m_hrLimit))
         return;
-    m_hrLimit = hrLimit;
+    m_hrLimit = hrFailure;
     Cancel();
+}
+
+void CDownloader::OnDataArrived(IStream*)
+{
 }
 
 void CDownloader::MeasureStream()
@@ -275,10 +289,10 @@ void CDownloader::CheckLimits()
     case TransferWatch::Verdict::kWithinBounds:
         break;
     case TransferWatch::Verdict::kTimedOut:
-        AbortForLimit(E_DOWNLOAD_TIMEOUT);
+        AbortWith(E_DOWNLOAD_TIMEOUT);
         break;
     case TransferWatch::Verdict::kTooLarge:
-        AbortForLimit(E_DOWNLOAD_TOO_LARGE);
+        AbortWith(E_DOWNLOAD_TOO_LARGE);
         break;
     }
 }

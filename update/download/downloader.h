@@ -80,6 +80,12 @@ protected:
     // The download has started or ended: the owner runs its timer for
     // CheckLimits meanwhile.
     virtual void OnWatchChanged(bool bRunning);
+    // More of the body has arrived in the stream, which the owner may read
+    // from as it grows, at its own position.
+    virtual void OnDataArrived(IStream* pStream);
+    // Aborts the download so that it completes with hrFailure. The first
+    // reason given stands.
+    void AbortWith(HRESULT hrFailure);
 
     bool m_bNoCache;
     fw::CComPtr<IStream> m_spStream;
@@ -97,7 +103,6 @@ private:
     // platform's callback, before it reads on: a later abort comes after
     // megabytes more have been taken from the server.
     void AbortIfTooLarge();
-    void AbortForLimit(HRESULT hrLimit);
     void EndWatch();
 
     // Set while a bind is under way, so that one download completes once
@@ -106,6 +111,6 @@ private:
     DWORD m_dwHttpStatus;
     TransferLimits m_limits;
     TransferWatch m_watch;
-    // Why the download was aborted, if a bound did it.
+    // Why the download was aborted, if not by the user.
     HRESULT m_hrLimit;
 };
