@@ -1,6 +1,9 @@
 #include "tests/setupext/installer_host.h"
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <filesystem>
 
 #include "tests/support/paths.h"
 
@@ -8,8 +11,7 @@
 // result, and returns how far the callee moved the stack pointer: 0 when it
 // left its arguments to the caller, 16 when it removed them itself.
 extern "C" int __cdecl CallAndMeasureStack(const void* pfn, HWND hWndParent, int nStringSize,
-                                           char* pszVariables,
-                                           setupext_test::StackEntry** ppTop, int* pnResult);
+                                           char* pszVariables, void* ppTop, int* pnResult);
 asm(R"(
     .text
     .globl _CallAndMeasureStack
@@ -35,67 +37,113 @@ _CallAndMeasureStack:
 
 namespace setupext_test {
 
-CInstallerStack::CInstallerStack(int nStringSize) : m_nStringSize(nStringSize) {}
+namespace {
 
-CInstallerStack::~CInstallerStack()
+void CopyText(char* pszDest, const char* pszSource, int cchDest)
+{
+    lstrcpynA(pszDest, pszSource, cchDest);
+}
+
+void CopyText(wchar_t* pszDest, const wchar_t* pszSource, int cchDest)
+{
+    lstrcpynW(pszDest, pszSource, cchDest);
+}
+
+size_t TextLength(const char* psz, size_t cchMax)
+{
+    return strnlen(psz, cchMax);
+}
+
+size_t TextLength(const wchar_t* psz, size_t cchMax)
+{
+    return wcsnlen(psz, cchMax);
+}
+
+// What a test prints of a text: UTF-16 as UTF-8.
+std::string Printable(const std::string& text)
+{
+    return text;
+}
+
+std::string Printable(const std::wstring& text)
+{
+    return std::filesystem::path(text).u8string();
+}
+
+} // namespace
+
+template <typename TChar>
+CInstallerStackT<TChar>::CInstallerStackT(int nStringSize) : m_nStringSize(nStringSize)
+{
+}
+
+template <typename TChar>
+CInstallerStackT<TChar>::~CInstallerStackT()
 {
     while (m_pTop != nullptr)
     {
-        StackEntry* pNext = m_pTop->pNext;
+        StackEntryT<TChar>* pNext = m_pTop->pNext;
         GlobalFree(m_pTop);
         m_pTop = pNext;
     }
 }
 
-void CInstallerStack::Push(const std::string& text)
+template <typename TChar>
+void CInstallerStackT<TChar>::Push(const String& text)
 {
-    auto* pEntry = static_cast<StackEntry*>(GlobalAlloc(GPTR, m_nStringSize + 8));
+    auto* pEntry = static_cast<StackEntryT<TChar>*>(
+        GlobalAlloc(GPTR, m_nStringSize * sizeof(TChar) + 8));
     ASSERT_NE(pEntry, nullptr);
-    lstrcpynA(pEntry->szText, text.c_str(), m_nStringSize);
+    CopyText(pEntry->szText, text.c_str(), m_nStringSize);
     pEntry->pNext = m_pTop;
     m_pTop = pEntry;
 }
 
-std::vector<std::string> CInstallerStack::Texts() const
+template <typename TChar>
+std::vector<std::basic_string<TChar>> CInstallerStackT<TChar>::Texts() const
 {
-    std::vector<std::string> texts;
-    for (const StackEntry* pEntry = m_pTop; pEntry != nullptr; pEntry = pEntry->pNext)
-        texts.emplace_back(pEntry->szText, strnlen(pEntry->szText, m_nStringSize));
+    std::vector<String> texts;
+    for (const StackEntryT<TChar>* pEntry = m_pTop; pEntry != nullptr; pEntry = pEntry->pNext)
+        texts.emplace_back(pEntry->szText, TextLength(pEntry->szText, m_nStringSize));
     return texts;
 }
 
-std::string CInstallerStack::BytesOf(const StackEntry* pEntry) const
+template <typename TChar>
+std::basic_string<TChar> CInstallerStackT<TChar>::BytesOf(const StackEntryT<TChar>* pEntry) const
 {
-    return std::string(pEntry->szText, std::max(m_nStringSize, 1));
+    return String(pEntry->szText, std::max(m_nStringSize, 1));
 }
 
-void CInstallerStack::Mark()
+template <typename TChar>
+void CInstallerStackT<TChar>::Mark()
 {
     m_marked.clear();
-    for (const StackEntry* pEntry = m_pTop; pEntry != nullptr; pEntry = pEntry->pNext)
+    for (const StackEntryT<TChar>* pEntry = m_pTop; pEntry != nullptr; pEntry = pEntry->pNext)
         m_marked.push_back({pEntry, BytesOf(pEntry)});
 }
 
-testing::AssertionResult CInstallerStack::ChangedBy(size_t cPopped,
-                                                    const std::vector<std::string>& pushed) const
+template <typename TChar>
+testing::AssertionResult CInstallerStackT<TChar>::ChangedBy(size_t cPopped,
+                                                            const std::vector<String>& pushed) const
 {
     if (cPopped > m_marked.size())
         return testing::AssertionFailure() << "only " << m_marked.size() << " entries to pop";
 
-    const StackEntry* pEntry = m_pTop;
+    const StackEntryT<TChar>* pEntry = m_pTop;
     for (size_t i = 0; i < pushed.size(); ++i, pEntry = pEntry->pNext)
     {
         if (pEntry == nullptr)
             return testing::AssertionFailure() << "pushed " << i << " entries, expected "
                                                << pushed.size();
-        const SIZE_T cbEntry = GlobalSize(const_cast<StackEntry*>(pEntry));
-        if (cbEntry != static_cast<SIZE_T>(m_nStringSize) + 8)
+        const SIZE_T cbEntry = GlobalSize(const_cast<StackEntryT<TChar>*>(pEntry));
+        if (cbEntry != static_cast<SIZE_T>(m_nStringSize) * sizeof(TChar) + 8)
             return testing::AssertionFailure() << "pushed entry " << i << " is a block of "
                                                << cbEntry << " bytes";
-        const std::string text(pEntry->szText, strnlen(pEntry->szText, m_nStringSize));
+        const String text(pEntry->szText, TextLength(pEntry->szText, m_nStringSize));
         if (text != pushed[i])
-            return testing::AssertionFailure() << "pushed entry " << i << " is \"" << text
-                                               << "\", expected \"" << pushed[i] << "\"";
+            return testing::AssertionFailure() << "pushed entry " << i << " is \""
+                                               << Printable(text) << "\", expected \""
+                                               << Printable(pushed[i]) << "\"";
     }
     for (size_t i = cPopped; i < m_marked.size(); ++i, pEntry = pEntry->pNext)
     {
@@ -110,8 +158,21 @@ testing::AssertionResult CInstallerStack::ChangedBy(size_t cPopped,
     return testing::AssertionSuccess();
 }
 
-CSetupExtLibrary::CSetupExtLibrary()
-    : m_hModule(LoadLibraryA((testsupport::BinDir() / "setupext.dll").string().c_str()))
+template class CInstallerStackT<char>;
+template class CInstallerStackT<wchar_t>;
+
+std::filesystem::path AnsiLibraryPath()
+{
+    return testsupport::BinDir() / "setupext.dll";
+}
+
+std::filesystem::path UnicodeLibraryPath()
+{
+    return testsupport::BinDir() / "x86-unicode" / "setupext.dll";
+}
+
+CSetupExtLibrary::CSetupExtLibrary(const std::filesystem::path& path)
+    : m_hModule(LoadLibraryW(path.c_str()))
 {
 }
 
@@ -122,7 +183,7 @@ CSetupExtLibrary::~CSetupExtLibrary()
 }
 
 int CSetupExtLibrary::Call(const char* pszEntryPoint, HWND hWndParent, int nStringSize,
-                           StackEntry** ppTop)
+                           void* ppTop)
 {
     int nResult = -1;
     if (m_hModule == nullptr)
@@ -140,11 +201,6 @@ int CSetupExtLibrary::Call(const char* pszEntryPoint, HWND hWndParent, int nStri
         CallAndMeasureStack(pfn, hWndParent, nStringSize, m_achVariables, ppTop, &nResult);
     EXPECT_EQ(nMoved, 0) << pszEntryPoint << " removed its own arguments";
     return nResult;
-}
-
-int CSetupExtLibrary::Call(const char* pszEntryPoint, CInstallerStack& stack)
-{
-    return Call(pszEntryPoint, nullptr, stack.StringSize(), stack.Anchor());
 }
 
 } // namespace setupext_test

@@ -7,35 +7,42 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace setupext_test {
 
 // One entry of the installer's string stack: the address of the entry
-// below, then the text in string size bytes.
-struct StackEntry
+// below, then the text in string size characters. An installer that passes
+// 8-bit text and one that passes UTF-16 differ only in the character.
+template <typename TChar>
+struct StackEntryT
 {
-    StackEntry* pNext;
-    char szText[1];
+    StackEntryT* pNext;
+    TChar szText[1];
 };
+using StackEntry = StackEntryT<char>;
 
-class CInstallerStack
+template <typename TChar>
+class CInstallerStackT
 {
 public:
-    explicit CInstallerStack(int nStringSize = 1024);
-    ~CInstallerStack();
+    using String = std::basic_string<TChar>;
 
-    CInstallerStack(const CInstallerStack&) = delete;
-    CInstallerStack& operator=(const CInstallerStack&) = delete;
+    explicit CInstallerStackT(int nStringSize = 1024);
+    ~CInstallerStackT();
 
-    // As the installer pushes: a zero-filled block of string size + 8 bytes
-    // and the text cut to string size - 1 characters.
-    void Push(const std::string& text);
+    CInstallerStackT(const CInstallerStackT&) = delete;
+    CInstallerStackT& operator=(const CInstallerStackT&) = delete;
+
+    // As the installer pushes: a zero-filled block of string size
+    // characters + 8 bytes and the text cut to string size - 1 characters.
+    void Push(const String& text);
 
     int StringSize() const { return m_nStringSize; }
-    StackEntry** Anchor() { return &m_pTop; }
-    std::vector<std::string> Texts() const;   // top first
+    StackEntryT<TChar>** Anchor() { return &m_pTop; }
+    std::vector<String> Texts() const;   // top first
 
     // Remembers every entry as it is now, address and bytes.
     void Mark();
@@ -43,30 +50,35 @@ public:
     // Since Mark: exactly cPopped entries went from the top, the entries
     // of pushed (top first) came on top in blocks of the installer's size,
     // and every other entry is where it was with the bytes it had.
-    testing::AssertionResult ChangedBy(size_t cPopped,
-                                       const std::vector<std::string>& pushed) const;
+    testing::AssertionResult ChangedBy(size_t cPopped, const std::vector<String>& pushed) const;
     testing::AssertionResult Unchanged() const { return ChangedBy(0, {}); }
 
 private:
     struct MarkedEntry
     {
-        const StackEntry* pEntry;
-        std::string bytes;
+        const StackEntryT<TChar>* pEntry;
+        String bytes;
     };
 
-    std::string BytesOf(const StackEntry* pEntry) const;
+    String BytesOf(const StackEntryT<TChar>* pEntry) const;
 
     int m_nStringSize;
-    StackEntry* m_pTop = nullptr;
+    StackEntryT<TChar>* m_pTop = nullptr;
     std::vector<MarkedEntry> m_marked;
 };
+using CInstallerStack = CInstallerStackT<char>;
+using CWideInstallerStack = CInstallerStackT<wchar_t>;
 
-// setupext.dll, loaded from beside the test program for one test and
-// freed with it, so that every test starts with the library fresh.
+// The two builds of the library, as the installers find them.
+std::filesystem::path AnsiLibraryPath();      // beside the test program
+std::filesystem::path UnicodeLibraryPath();   // in x86-unicode below it
+
+// setupext.dll, loaded for one test and freed with it, so that every test
+// starts with the library fresh.
 class CSetupExtLibrary
 {
 public:
-    CSetupExtLibrary();
+    explicit CSetupExtLibrary(const std::filesystem::path& path = AnsiLibraryPath());
     ~CSetupExtLibrary();
 
     CSetupExtLibrary(const CSetupExtLibrary&) = delete;
@@ -77,8 +89,12 @@ public:
     // Finds the entry point with GetProcAddress and calls it with the four
     // arguments, cdecl. Fails the test when the entry point is missing or
     // does not leave its arguments for the caller to remove.
-    int Call(const char* pszEntryPoint, HWND hWndParent, int nStringSize, StackEntry** ppTop);
-    int Call(const char* pszEntryPoint, CInstallerStack& stack);
+    int Call(const char* pszEntryPoint, HWND hWndParent, int nStringSize, void* ppTop);
+    template <typename TChar>
+    int Call(const char* pszEntryPoint, CInstallerStackT<TChar>& stack)
+    {
+        return Call(pszEntryPoint, nullptr, stack.StringSize(), stack.Anchor());
+    }
 
 private:
     HMODULE m_hModule;
