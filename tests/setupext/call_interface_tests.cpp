@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,9 +40,17 @@ std::vector<std::string> ExportedNames(HMODULE hModule, bool& bAllNamed)
     return names;
 }
 
-TEST(SetupExtLibrary, ExportsTheSixEntryPointsByPlainNameAndNothingElse)
+// Both builds: setupext.dll and x86-unicode/setupext.dll.
+class SetupExtLibrary : public testing::TestWithParam<std::filesystem::path>
 {
-    CSetupExtLibrary library;
+};
+
+INSTANTIATE_TEST_SUITE_P(Builds, SetupExtLibrary,
+                         testing::Values(AnsiLibraryPath(), UnicodeLibraryPath()));
+
+TEST_P(SetupExtLibrary, ExportsTheSixEntryPointsByPlainNameAndNothingElse)
+{
+    CSetupExtLibrary library(GetParam());
     ASSERT_NE(library.Module(), nullptr);
     bool bAllNamed = false;
     EXPECT_EQ(ExportedNames(library.Module(), bAllNamed),
@@ -50,9 +59,9 @@ TEST(SetupExtLibrary, ExportsTheSixEntryPointsByPlainNameAndNothingElse)
     EXPECT_TRUE(bAllNamed);
 }
 
-TEST(SetupExtLibrary, CarriesAnAsInvokerManifestAsResource2AndNoVersionBlock)
+TEST_P(SetupExtLibrary, CarriesAnAsInvokerManifestAsResource2AndNoVersionBlock)
 {
-    CSetupExtLibrary library;
+    CSetupExtLibrary library(GetParam());
     const HMODULE hModule = library.Module();
     ASSERT_NE(hModule, nullptr);
 

@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -17,6 +18,26 @@ namespace {
 
 const char kHostParentKey[] = "Software\\Halvik";
 const char kPluginLogVariable[] = "SETUPEXT_TEST_PLUGIN_LOG";
+
+// ASCII text in either width.
+template <typename TChar>
+std::basic_string<TChar> Widened(const char* psz)
+{
+    return std::basic_string<TChar>(psz, psz + std::strlen(psz));
+}
+
+bool WriteWideString(HKEY hRoot, const char* pszSubkey, const wchar_t* pszName,
+                     const std::wstring& value)
+{
+    fw::CRegKeyHandle key;
+    if (RegCreateKeyExA(hRoot, pszSubkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(),
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    return RegSetValueExW(key.Get(), pszName, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
+}
 
 std::optional<std::string> EnvironmentValue(const std::string& name)
 {
@@ -56,8 +77,8 @@ void CSetupExtTest::SetUp()
     SetEnvironment("TEMP", m_tempDir.string());
     SetEnvironment(kPluginLogVariable, (ScratchDir() / "plugin.log").string());
 
-    m_library = std::make_unique<CSetupExtLibrary>();
-    ASSERT_NE(m_library->Module(), nullptr) << "setupext.dll could not be loaded";
+    m_library = std::make_unique<CSetupExtLibrary>(LibraryPath());
+    ASSERT_NE(m_library->Module(), nullptr) << LibraryPath() << " could not be loaded";
 }
 
 void CSetupExtTest::TearDown()
@@ -77,6 +98,17 @@ void CSetupExtTest::SetHostBytes(const std::string& name, const std::string& byt
 {
     ASSERT_TRUE(testsupport::WriteValue(HKEY_CURRENT_USER, kHostKey, name, REG_BINARY,
                                         bytes.data(), static_cast<DWORD>(bytes.size())));
+}
+
+void CSetupExtTest::SetWorkFolder(const std::filesystem::path& folder)
+{
+    ASSERT_TRUE(WriteWideString(HKEY_CURRENT_USER, kHostKey, L"Working Directory",
+                                folder.wstring() + L"\\"));
+}
+
+void CSetupExtTest::SetProductFolder(const std::filesystem::path& folder)
+{
+    ASSERT_TRUE(WriteWideString(HKEY_LOCAL_MACHINE, kProductKey, L"", folder.wstring()));
 }
 
 void CSetupExtTest::DeleteHostValue(const std::string& name)
@@ -120,34 +152,41 @@ void CSetupExtTest::InstallPlugin(const std::string& sourceName, const std::stri
     ASSERT_FALSE(ec) << ec.message();
 }
 
-std::optional<std::string> CSetupExtTest::Ask(const char* pszEntryPoint)
+template <typename TChar>
+std::optional<std::basic_string<TChar>> CSetupExtTest::Ask(const char* pszEntryPoint)
 {
-    CInstallerStack stack;
-    stack.Push("installer's second");
-    stack.Push("installer's first");
+    CInstallerStackT<TChar> stack;
+    stack.Push(Widened<TChar>("installer's second"));
+    stack.Push(Widened<TChar>("installer's first"));
     stack.Mark();
     Library().Call(pszEntryPoint, stack);
-    const std::vector<std::string> texts = stack.Texts();
+    const auto texts = stack.Texts();
     if (texts.size() == 2)
     {
         EXPECT_TRUE(stack.Unchanged());
         return std::nullopt;
     }
     EXPECT_TRUE(stack.ChangedBy(0, {texts.front()}));
-    EXPECT_TRUE(texts.front() == "1" || texts.front() == "0") << texts.front();
+    EXPECT_TRUE(texts.front() == Widened<TChar>("1") || texts.front() == Widened<TChar>("0"));
     return texts.front();
 }
 
-void CSetupExtTest::CallWithArgument(const char* pszEntryPoint, const std::string& argument,
-                                     int nStringSize)
+template <typename TChar>
+void CSetupExtTest::CallWithArgument(const char* pszEntryPoint,
+                                     const std::basic_string<TChar>& argument, int nStringSize)
 {
-    CInstallerStack stack(nStringSize);
-    stack.Push("installer's own");
+    CInstallerStackT<TChar> stack(nStringSize);
+    stack.Push(Widened<TChar>("installer's own"));
     stack.Push(argument);
     stack.Mark();
     Library().Call(pszEntryPoint, stack);
     EXPECT_TRUE(stack.ChangedBy(1, {}));
 }
+
+template std::optional<std::string> CSetupExtTest::Ask<char>(const char*);
+template std::optional<std::wstring> CSetupExtTest::Ask<wchar_t>(const char*);
+template void CSetupExtTest::CallWithArgument<char>(const char*, const std::string&, int);
+template void CSetupExtTest::CallWithArgument<wchar_t>(const char*, const std::wstring&, int);
 
 void CSetupExtTest::CallWithoutArgument(const char* pszEntryPoint)
 {

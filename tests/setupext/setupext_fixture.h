@@ -36,6 +36,11 @@ protected:
     // (the work folder, with a trailing backslash); the product key's
     // default value is the product folder.
     void SetHostValue(const std::string& name, const std::string& value, DWORD dwType = REG_SZ);
+    // Folders whose names may lie outside the ANSI code page, stored as
+    // UTF-16: the host's working folder (with a trailing backslash) and
+    // the product's folder.
+    void SetWorkFolder(const std::filesystem::path& folder);
+    void SetProductFolder(const std::filesystem::path& folder);
     void SetHostBytes(const std::string& name, const std::string& bytes);
     void DeleteHostValue(const std::string& name);
     void DeleteHostKey();
@@ -57,16 +62,26 @@ protected:
     // What the plug-in libraries recorded: "attach", "TurnOnPlugin a b", "detach".
     std::vector<std::string> PluginLog() const;
 
+    // The build of the library that the test calls.
+    virtual std::filesystem::path LibraryPath() const { return AnsiLibraryPath(); }
     CSetupExtLibrary& Library() { return *m_library; }
 
-    // Calls an entry point that answers a question, on a stack that holds
-    // two entries of the installer. Returns the answer, or nothing when it
-    // pushed none; fails the test if it took or changed anything else.
-    std::optional<std::string> Ask(const char* pszEntryPoint);
+    // Calls an entry point that answers a question, on a stack of TChar
+    // text that holds two entries of the installer. Returns the answer, or
+    // nothing when it pushed none; fails the test if it took or changed
+    // anything else.
+    template <typename TChar = char>
+    std::optional<std::basic_string<TChar>> Ask(const char* pszEntryPoint);
     // Calls an entry point that takes one string, with an entry of the
     // installer below it; fails the test unless it took exactly that one.
-    void CallWithArgument(const char* pszEntryPoint, const std::string& argument,
+    template <typename TChar>
+    void CallWithArgument(const char* pszEntryPoint, const std::basic_string<TChar>& argument,
                           int nStringSize = 1024);
+    void CallWithArgument(const char* pszEntryPoint, const char* pszArgument,
+                          int nStringSize = 1024)
+    {
+        CallWithArgument(pszEntryPoint, std::string(pszArgument), nStringSize);
+    }
     // Calls an entry point that takes and gives nothing; fails the test if
     // the stack changed.
     void CallWithoutArgument(const char* pszEntryPoint);
