@@ -8,8 +8,9 @@
 ;
 ; Build:
 ;   makensis /DSETUPEXT_DIR=<folder> /DPRODUCT_FILES=<folder> /DOUTFILE=<file> setup.nsi
-; SETUPEXT_DIR holds setupext.dll and x86-unicode\setupext.dll, as the build
-; leaves them in build\bin. PRODUCT_FILES holds the product's libraries:
+; Paths are full ones or relative to this folder. SETUPEXT_DIR holds
+; setupext.dll and x86-unicode\setupext.dll, as the build leaves them in
+; build\bin. PRODUCT_FILES holds the product's libraries:
 ; vxzsp.dll and whatever it needs. /DANSI makes an installer of 8-bit text
 ; (setupext.dll); without it the installer is NSIS 3's default, Unicode
 ; (x86-unicode\setupext.dll), which works in folders of any language.
