@@ -13,14 +13,14 @@ namespace {
 
 const TCHAR kToolbarFileName[] = TEXT("kxuser.def");
 const TCHAR kScriptFileName[] = TEXT("script.txt");
-// Markers are bytes of the file, never our own text.
+// The markers are bytes of the file, searched as such in either build.
 const char kSectionMarker[] = "[MailerForm_Vexil32Antispam]";
 const char kJunkCommandMarker[] = "[mMarkSpamJUNK]";
 const char kNotJunkCommandMarker[] = "[mMarkSpamNOTJUNK]";
 
 constexpr DWORD kcbCopyBlock = 16384;
 
-// PathCombineA puts exactly one backslash between the two, whether or not
+// PathCombine puts exactly one backslash between the two, whether or not
 // the folder ends in one. A join that does not fit leaves the path empty,
 // and an empty path names no file.
 void JoinPath(const TCHAR* pszFolder, const TCHAR* pszFileName, TCHAR (&szPath)[kcchPath])

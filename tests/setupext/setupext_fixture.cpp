@@ -106,11 +106,6 @@ void CSetupExtTest::SetWorkFolder(const std::filesystem::path& folder)
                                 folder.wstring() + L"\\"));
 }
 
-void CSetupExtTest::SetProductFolder(const std::filesystem::path& folder)
-{
-    ASSERT_TRUE(WriteWideString(HKEY_LOCAL_MACHINE, kProductKey, L"", folder.wstring()));
-}
-
 void CSetupExtTest::DeleteHostValue(const std::string& name)
 {
     ASSERT_EQ(SHDeleteValueA(HKEY_CURRENT_USER, kHostKey, name.c_str()), ERROR_SUCCESS);
@@ -171,12 +166,11 @@ std::optional<std::basic_string<TChar>> CSetupExtTest::Ask(const char* pszEntryP
     return texts.front();
 }
 
-template <typename TChar>
-void CSetupExtTest::CallWithArgument(const char* pszEntryPoint,
-                                     const std::basic_string<TChar>& argument, int nStringSize)
+void CSetupExtTest::CallWithArgument(const char* pszEntryPoint, const std::string& argument,
+                                     int nStringSize)
 {
-    CInstallerStackT<TChar> stack(nStringSize);
-    stack.Push(Widened<TChar>("installer's own"));
+    CInstallerStack stack(nStringSize);
+    stack.Push("installer's own");
     stack.Push(argument);
     stack.Mark();
     Library().Call(pszEntryPoint, stack);
@@ -185,8 +179,6 @@ void CSetupExtTest::CallWithArgument(const char* pszEntryPoint,
 
 template std::optional<std::string> CSetupExtTest::Ask<char>(const char*);
 template std::optional<std::wstring> CSetupExtTest::Ask<wchar_t>(const char*);
-template void CSetupExtTest::CallWithArgument<char>(const char*, const std::string&, int);
-template void CSetupExtTest::CallWithArgument<wchar_t>(const char*, const std::wstring&, int);
 
 void CSetupExtTest::CallWithoutArgument(const char* pszEntryPoint)
 {

@@ -36,11 +36,9 @@ protected:
     // (the work folder, with a trailing backslash); the product key's
     // default value is the product folder.
     void SetHostValue(const std::string& name, const std::string& value, DWORD dwType = REG_SZ);
-    // Folders whose names may lie outside the ANSI code page, stored as
-    // UTF-16: the host's working folder (with a trailing backslash) and
-    // the product's folder.
+    // A working folder whose name may lie outside the ANSI code page,
+    // stored as UTF-16 with a trailing backslash.
     void SetWorkFolder(const std::filesystem::path& folder);
-    void SetProductFolder(const std::filesystem::path& folder);
     void SetHostBytes(const std::string& name, const std::string& bytes);
     void DeleteHostValue(const std::string& name);
     void DeleteHostKey();
@@ -74,14 +72,8 @@ protected:
     std::optional<std::basic_string<TChar>> Ask(const char* pszEntryPoint);
     // Calls an entry point that takes one string, with an entry of the
     // installer below it; fails the test unless it took exactly that one.
-    template <typename TChar>
-    void CallWithArgument(const char* pszEntryPoint, const std::basic_string<TChar>& argument,
+    void CallWithArgument(const char* pszEntryPoint, const std::string& argument,
                           int nStringSize = 1024);
-    void CallWithArgument(const char* pszEntryPoint, const char* pszArgument,
-                          int nStringSize = 1024)
-    {
-        CallWithArgument(pszEntryPoint, std::string(pszArgument), nStringSize);
-    }
     // Calls an entry point that takes and gives nothing; fails the test if
     // the stack changed.
     void CallWithoutArgument(const char* pszEntryPoint);

@@ -1,14 +1,12 @@
-// The Unicode build, x86-unicode/setupext.dll, as an installer of UTF-16
-// text calls it: string size in characters, and names that the ANSI code
-// page cannot hold.
+// The Unicode build's stack, x86-unicode/setupext.dll, as an installer of
+// UTF-16 text keeps it: string size in characters. The example installer
+// runs this build in folders outside the ANSI code page.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "tests/setupext/setupext_fixture.h"
 
@@ -45,20 +43,6 @@ TEST_F(UnicodeLibraryTest, StringSizeBeyondAnyBlockGetsNoEntry)
         Library().Call("IsAntiSpamOn", nullptr, nStringSize, stack.Anchor());
         EXPECT_TRUE(stack.Unchanged()) << "string size " << nStringSize;
     }
-}
-
-TEST_F(UnicodeLibraryTest, PluginNamedOutsideTheCodePageLoadsFromSuchAFolder)
-{
-    const std::filesystem::path productDir = ScratchDir() / L"Продукт 产品";
-    ASSERT_TRUE(std::filesystem::create_directory(productDir));
-    std::filesystem::copy_file(testsupport::BinDir() / "test_plugin.dll",
-                               productDir / L"插件.dll");
-    SetProductFolder(productDir);
-    CallWithArgument("DoAntiSpam", std::wstring(L"插件.dll"));
-    // A name longer than the buffer is popped without overrun, and names
-    // no library.
-    CallWithArgument("DoRegPlg", std::wstring(8191, L'я'), 8192);
-    EXPECT_EQ(PluginLog(), (std::vector<std::string>{"attach", "TurnOnPlugin 0 1", "detach"}));
 }
 
 } // namespace
