@@ -78,7 +78,7 @@ TEST_P(SetupExtLibrary, CarriesAnAsInvokerManifestAsResource2AndNoVersionBlock)
 // Shows the message box and closes it from another thread, the way a
 // user's click on OK arrives, then reports what the box showed.
 int CallCheckAndPressOk(CSetupExtLibrary& library, HWND hWndParent, int nStringSize,
-                        void* ppTop, testsupport::MessageBoxContents& contents,
+                        StackEntry** ppTop, testsupport::MessageBoxContents& contents,
                         bool& bShown)
 {
     bShown = false;

@@ -15,7 +15,6 @@
 #include "tests/setupext/setupext_fixture.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
-#include "tests/support/windows.h"
 
 namespace setupext_test {
 namespace {
@@ -86,18 +85,14 @@ protected:
                                    download / "test_plugin_helper.dll");
     }
 
-    bool Start(testsupport::ChildProcess& run, const std::wstring& switches)
-    {
-        return run.Start(L"\"" + m_installer.wstring() + L"\" /S" + switches +
-                         L" /D=" + m_productDir.wstring());
-    }
-
     // Runs the installer silently to its end; its exit code.
     DWORD Install()
     {
         testsupport::ChildProcess run;
         DWORD dwExitCode = MAXDWORD;
-        EXPECT_TRUE(Start(run, L"")) << "could not start the installer";
+        EXPECT_TRUE(run.Start(L"\"" + m_installer.wstring() + L"\" /S /D=" +
+                              m_productDir.wstring()))
+            << "could not start the installer";
         EXPECT_TRUE(run.WaitForExit(kRunMs, &dwExitCode)) << "the installer did not end";
         return dwExitCode;
     }
@@ -152,23 +147,6 @@ TEST_P(ExampleInstallerTest, InstallsSwitchesOnAndAddsTheToolbarOnceAcrossAReins
     EXPECT_EQ(Install(), 0u);
     EXPECT_EQ(ReadBytes(m_workDir / "kxuser.def"), oldToolbar + *script);
     EXPECT_EQ(PluginLog(), SwitchedOn("1 1"));
-}
-
-TEST_P(ExampleInstallerTest, CheckOnRequestShowsHelloThenTheInstallGoesOn)
-{
-    testsupport::ChildProcess run;
-    ASSERT_TRUE(Start(run, L" /CHECK"));
-    const HWND hBox = testsupport::WaitForTopLevelWindow(run.Id(), "#32770", kRunMs);
-    ASSERT_NE(hBox, nullptr);
-    testsupport::MessageBoxContents contents;
-    EXPECT_TRUE(testsupport::ReadMessageBox(hBox, contents));
-    EXPECT_EQ(contents.text, "Hello");
-    EXPECT_EQ(contents.caption, "");
-    testsupport::ClickDialogButton(hBox, IDOK);
-    DWORD dwExitCode = MAXDWORD;
-    ASSERT_TRUE(run.WaitForExit(kRunMs, &dwExitCode));
-    EXPECT_EQ(dwExitCode, 0u);
-    EXPECT_TRUE(std::filesystem::exists(m_productDir / "vxzsp.dll"));
 }
 
 } // namespace

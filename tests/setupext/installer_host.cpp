@@ -1,9 +1,6 @@
 #include "tests/setupext/installer_host.h"
 
 #include <algorithm>
-#include <cstring>
-#include <cwchar>
-#include <filesystem>
 
 #include "tests/support/paths.h"
 
@@ -11,7 +8,8 @@
 // result, and returns how far the callee moved the stack pointer: 0 when it
 // left its arguments to the caller, 16 when it removed them itself.
 extern "C" int __cdecl CallAndMeasureStack(const void* pfn, HWND hWndParent, int nStringSize,
-                                           char* pszVariables, void* ppTop, int* pnResult);
+                                           char* pszVariables,
+                                           setupext_test::StackEntry** ppTop, int* pnResult);
 asm(R"(
     .text
     .globl _CallAndMeasureStack
@@ -37,113 +35,67 @@ _CallAndMeasureStack:
 
 namespace setupext_test {
 
-namespace {
+CInstallerStack::CInstallerStack(int nStringSize) : m_nStringSize(nStringSize) {}
 
-void CopyText(char* pszDest, const char* pszSource, int cchDest)
-{
-    lstrcpynA(pszDest, pszSource, cchDest);
-}
-
-void CopyText(wchar_t* pszDest, const wchar_t* pszSource, int cchDest)
-{
-    lstrcpynW(pszDest, pszSource, cchDest);
-}
-
-size_t TextLength(const char* psz, size_t cchMax)
-{
-    return strnlen(psz, cchMax);
-}
-
-size_t TextLength(const wchar_t* psz, size_t cchMax)
-{
-    return wcsnlen(psz, cchMax);
-}
-
-// What a test prints of a text: UTF-16 as UTF-8.
-std::string Printable(const std::string& text)
-{
-    return text;
-}
-
-std::string Printable(const std::wstring& text)
-{
-    return std::filesystem::path(text).u8string();
-}
-
-} // namespace
-
-template <typename TChar>
-CInstallerStackT<TChar>::CInstallerStackT(int nStringSize) : m_nStringSize(nStringSize)
-{
-}
-
-template <typename TChar>
-CInstallerStackT<TChar>::~CInstallerStackT()
+CInstallerStack::~CInstallerStack()
 {
     while (m_pTop != nullptr)
     {
-        StackEntryT<TChar>* pNext = m_pTop->pNext;
+        StackEntry* pNext = m_pTop->pNext;
         GlobalFree(m_pTop);
         m_pTop = pNext;
     }
 }
 
-template <typename TChar>
-void CInstallerStackT<TChar>::Push(const String& text)
+void CInstallerStack::Push(const std::string& text)
 {
-    auto* pEntry = static_cast<StackEntryT<TChar>*>(
-        GlobalAlloc(GPTR, m_nStringSize * sizeof(TChar) + 8));
+    auto* pEntry = static_cast<StackEntry*>(GlobalAlloc(GPTR, m_nStringSize + 8));
     ASSERT_NE(pEntry, nullptr);
-    CopyText(pEntry->szText, text.c_str(), m_nStringSize);
+    lstrcpynA(pEntry->szText, text.c_str(), m_nStringSize);
     pEntry->pNext = m_pTop;
     m_pTop = pEntry;
 }
 
-template <typename TChar>
-std::vector<std::basic_string<TChar>> CInstallerStackT<TChar>::Texts() const
+std::vector<std::string> CInstallerStack::Texts() const
 {
-    std::vector<String> texts;
-    for (const StackEntryT<TChar>* pEntry = m_pTop; pEntry != nullptr; pEntry = pEntry->pNext)
-        texts.emplace_back(pEntry->szText, TextLength(pEntry->szText, m_nStringSize));
+    std::vector<std::string> texts;
+    for (const StackEntry* pEntry = m_pTop; pEntry != nullptr; pEntry = pEntry->pNext)
+        texts.emplace_back(pEntry->szText, strnlen(pEntry->szText, m_nStringSize));
     return texts;
 }
 
-template <typename TChar>
-std::basic_string<TChar> CInstallerStackT<TChar>::BytesOf(const StackEntryT<TChar>* pEntry) const
+std::string CInstallerStack::BytesOf(const StackEntry* pEntry) const
 {
-    return String(pEntry->szText, std::max(m_nStringSize, 1));
+    return std::string(pEntry->szText, std::max(m_nStringSize, 1));
 }
 
-template <typename TChar>
-void CInstallerStackT<TChar>::Mark()
+void CInstallerStack::Mark()
 {
     m_marked.clear();
-    for (const StackEntryT<TChar>* pEntry = m_pTop; pEntry != nullptr; pEntry = pEntry->pNext)
+    for (const StackEntry* pEntry = m_pTop; pEntry != nullptr; pEntry = pEntry->pNext)
         m_marked.push_back({pEntry, BytesOf(pEntry)});
 }
 
-template <typename TChar>
-testing::AssertionResult CInstallerStackT<TChar>::ChangedBy(size_t cPopped,
-                                                            const std::vector<String>& pushed) const
+testing::AssertionResult CInstallerStack::ChangedBy(size_t cPopped,
+                                                    const std::vector<std::string>& pushed) const
 {
     if (cPopped > m_marked.size())
         return testing::AssertionFailure() << "only " << m_marked.size() << " entries to pop";
 
-    const StackEntryT<TChar>* pEntry = m_pTop;
+    const StackEntry* pEntry = m_pTop;
     for (size_t i = 0; i < pushed.size(); ++i, pEntry = pEntry->pNext)
     {
         if (pEntry == nullptr)
             return testing::AssertionFailure() << "pushed " << i << " entries, expected "
                                                << pushed.size();
-        const SIZE_T cbEntry = GlobalSize(const_cast<StackEntryT<TChar>*>(pEntry));
-        if (cbEntry != static_cast<SIZE_T>(m_nStringSize) * sizeof(TChar) + 8)
+        const SIZE_T cbEntry = GlobalSize(const_cast<StackEntry*>(pEntry));
+        if (cbEntry != static_cast<SIZE_T>(m_nStringSize) + 8)
             return testing::AssertionFailure() << "pushed entry " << i << " is a block of "
                                                << cbEntry << " bytes";
-        const String text(pEntry->szText, TextLength(pEntry->szText, m_nStringSize));
+        const std::string text(pEntry->szText, strnlen(pEntry->szText, m_nStringSize));
         if (text != pushed[i])
-            return testing::AssertionFailure() << "pushed entry " << i << " is \""
-                                               << Printable(text) << "\", expected \""
-                                               << Printable(pushed[i]) << "\"";
+            return testing::AssertionFailure() << "pushed entry " << i << " is \"" << text
+                                               << "\", expected \"" << pushed[i] << "\"";
     }
     for (size_t i = cPopped; i < m_marked.size(); ++i, pEntry = pEntry->pNext)
     {
@@ -157,9 +109,6 @@ testing::AssertionResult CInstallerStackT<TChar>::ChangedBy(size_t cPopped,
         return testing::AssertionFailure() << "more entries on the stack than expected";
     return testing::AssertionSuccess();
 }
-
-template class CInstallerStackT<char>;
-template class CInstallerStackT<wchar_t>;
 
 std::filesystem::path AnsiLibraryPath()
 {
@@ -183,7 +132,7 @@ CSetupExtLibrary::~CSetupExtLibrary()
 }
 
 int CSetupExtLibrary::Call(const char* pszEntryPoint, HWND hWndParent, int nStringSize,
-                           void* ppTop)
+                           StackEntry** ppTop)
 {
     int nResult = -1;
     if (m_hModule == nullptr)
@@ -201,6 +150,11 @@ int CSetupExtLibrary::Call(const char* pszEntryPoint, HWND hWndParent, int nStri
         CallAndMeasureStack(pfn, hWndParent, nStringSize, m_achVariables, ppTop, &nResult);
     EXPECT_EQ(nMoved, 0) << pszEntryPoint << " removed its own arguments";
     return nResult;
+}
+
+int CSetupExtLibrary::Call(const char* pszEntryPoint, CInstallerStack& stack)
+{
+    return Call(pszEntryPoint, nullptr, stack.StringSize(), stack.Anchor());
 }
 
 } // namespace setupext_test

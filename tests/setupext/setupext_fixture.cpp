@@ -2,7 +2,6 @@
 
 #include <shlwapi.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -18,26 +17,6 @@ namespace {
 
 const char kHostParentKey[] = "Software\\Halvik";
 const char kPluginLogVariable[] = "SETUPEXT_TEST_PLUGIN_LOG";
-
-// ASCII text in either width.
-template <typename TChar>
-std::basic_string<TChar> Widened(const char* psz)
-{
-    return std::basic_string<TChar>(psz, psz + std::strlen(psz));
-}
-
-bool WriteWideString(HKEY hRoot, const char* pszSubkey, const wchar_t* pszName,
-                     const std::wstring& value)
-{
-    fw::CRegKeyHandle key;
-    if (RegCreateKeyExA(hRoot, pszSubkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(),
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    return RegSetValueExW(key.Get(), pszName, 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
-           ERROR_SUCCESS;
-}
 
 std::optional<std::string> EnvironmentValue(const std::string& name)
 {
@@ -102,8 +81,14 @@ void CSetupExtTest::SetHostBytes(const std::string& name, const std::string& byt
 
 void CSetupExtTest::SetWorkFolder(const std::filesystem::path& folder)
 {
-    ASSERT_TRUE(WriteWideString(HKEY_CURRENT_USER, kHostKey, L"Working Directory",
-                                folder.wstring() + L"\\"));
+    const std::wstring value = folder.wstring() + L"\\";
+    fw::CRegKeyHandle key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kHostKey, 0, KEY_SET_VALUE, key.Receive()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.Get(), L"Working Directory", 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
 }
 
 void CSetupExtTest::DeleteHostValue(const std::string& name)
@@ -147,22 +132,21 @@ void CSetupExtTest::InstallPlugin(const std::string& sourceName, const std::stri
     ASSERT_FALSE(ec) << ec.message();
 }
 
-template <typename TChar>
-std::optional<std::basic_string<TChar>> CSetupExtTest::Ask(const char* pszEntryPoint)
+std::optional<std::string> CSetupExtTest::Ask(const char* pszEntryPoint)
 {
-    CInstallerStackT<TChar> stack;
-    stack.Push(Widened<TChar>("installer's second"));
-    stack.Push(Widened<TChar>("installer's first"));
+    CInstallerStack stack;
+    stack.Push("installer's second");
+    stack.Push("installer's first");
     stack.Mark();
     Library().Call(pszEntryPoint, stack);
-    const auto texts = stack.Texts();
+    const std::vector<std::string> texts = stack.Texts();
     if (texts.size() == 2)
     {
         EXPECT_TRUE(stack.Unchanged());
         return std::nullopt;
     }
     EXPECT_TRUE(stack.ChangedBy(0, {texts.front()}));
-    EXPECT_TRUE(texts.front() == Widened<TChar>("1") || texts.front() == Widened<TChar>("0"));
+    EXPECT_TRUE(texts.front() == "1" || texts.front() == "0") << texts.front();
     return texts.front();
 }
 
@@ -176,9 +160,6 @@ void CSetupExtTest::CallWithArgument(const char* pszEntryPoint, const std::strin
     Library().Call(pszEntryPoint, stack);
     EXPECT_TRUE(stack.ChangedBy(1, {}));
 }
-
-template std::optional<std::string> CSetupExtTest::Ask<char>(const char*);
-template std::optional<std::wstring> CSetupExtTest::Ask<wchar_t>(const char*);
 
 void CSetupExtTest::CallWithoutArgument(const char* pszEntryPoint)
 {

@@ -64,12 +64,10 @@ protected:
     virtual std::filesystem::path LibraryPath() const { return AnsiLibraryPath(); }
     CSetupExtLibrary& Library() { return *m_library; }
 
-    // Calls an entry point that answers a question, on a stack of TChar
-    // text that holds two entries of the installer. Returns the answer, or
-    // nothing when it pushed none; fails the test if it took or changed
-    // anything else.
-    template <typename TChar = char>
-    std::optional<std::basic_string<TChar>> Ask(const char* pszEntryPoint);
+    // Calls an entry point that answers a question, on a stack that holds
+    // two entries of the installer. Returns the answer, or nothing when it
+    // pushed none; fails the test if it took or changed anything else.
+    std::optional<std::string> Ask(const char* pszEntryPoint);
     // Calls an entry point that takes one string, with an entry of the
     // installer below it; fails the test unless it took exactly that one.
     void CallWithArgument(const char* pszEntryPoint, const std::string& argument,

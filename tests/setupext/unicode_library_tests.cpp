@@ -1,12 +1,13 @@
-// The Unicode build's stack, x86-unicode/setupext.dll, as an installer of
-// UTF-16 text keeps it: string size in characters. The example installer
-// runs this build in folders outside the ANSI code page.
+// The Unicode build's side of the stack, x86-unicode/setupext.dll: text
+// in UTF-16 and string size in characters. The example installer runs this
+// build in folders outside the ANSI code page.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
+#include <string>
 
 #include "tests/setupext/setupext_fixture.h"
 
@@ -17,26 +18,34 @@ class UnicodeLibraryTest : public CSetupExtTest
 {
 protected:
     std::filesystem::path LibraryPath() const override { return UnicodeLibraryPath(); }
+
+    void SetUp() override
+    {
+        CSetupExtTest::SetUp();
+        WriteBytes(WorkDir() / "ZSPlugin.ini", "[AntiSpam]\r\nJunk=1\r\n");
+    }
 };
 
-TEST_F(UnicodeLibraryTest, AnswersAreUtf16InEntriesOfStringSizeCharacters)
+TEST_F(UnicodeLibraryTest, AnswerIsUtf16InABlockOfStringSizeCharacters)
 {
-    WriteBytes(WorkDir() / "ZSPlugin.ini", "[AntiSpam]\r\nJunk=1\r\n");
-    // Ask checks that the entry is a block of 1024 two-byte characters and
-    // the header.
-    EXPECT_EQ(Ask<wchar_t>("IsAntiSpamOn"), L"1");
-    CWideInstallerStack stack(1);
-    Library().Call("IsAntiSpamOn", stack);
-    EXPECT_TRUE(stack.ChangedBy(0, {L""}));
+    for (int nStringSize : {1024, 2, 1})
+    {
+        CInstallerStack stack(nStringSize);
+        Library().Call("IsAntiSpamOn", stack);
+        const StackEntry* pEntry = *stack.Anchor();
+        ASSERT_NE(pEntry, nullptr) << "string size " << nStringSize;
+        EXPECT_EQ(GlobalSize(const_cast<StackEntry*>(pEntry)), nStringSize * 2u + 8u);
+        EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(pEntry->szText)),
+                  nStringSize == 1 ? L"" : L"1");
+    }
 }
 
 TEST_F(UnicodeLibraryTest, StringSizeBeyondAnyBlockGetsNoEntry)
 {
     // In two-byte characters these sizes and the header wrap round a 32-bit
     // size to a few bytes, into which the answer would be written.
-    WriteBytes(WorkDir() / "ZSPlugin.ini", "[AntiSpam]\r\nJunk=1\r\n");
-    CWideInstallerStack stack;
-    stack.Push(L"installer's own");
+    CInstallerStack stack;
+    stack.Push("installer's own");
     stack.Mark();
     for (int nStringSize : {INT_MAX, 0x7FFFFFFC, 0x7FFFFFF8})
     {
