@@ -198,7 +198,8 @@ TEST_F(WizardRunTest, AutomaticRunWithoutNewerVersionEndsSilently)
 
 TEST_F(WizardRunTest, NewerVersionShowsTheReleaseNotesPage)
 {
-    ServeUpdateInfo(UpdateInfo("2.5.1"));
+    // Saved by a Windows editor, with a byte-order mark first.
+    ServeUpdateInfo("\xEF\xBB\xBF" + UpdateInfo("2.5.1"));
     Start("auto");
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
         << testsupport::PageName(m_driver.CurrentPage());
@@ -263,6 +264,7 @@ TEST_F(WizardRunTest, UnreadableUpdateInformationIsAFailure)
         "2.5.1 1000 " + testsupport::HttpUrl("/zsp/notes.html"),
         "",
         "2.5.1 big " + testsupport::HttpUrl("/n") + " " + testsupport::HttpUrl("/s"),
+        UpdateInfo("3.0"),
         oversized,
     };
     for (const std::string& body : bodies)

@@ -1,6 +1,5 @@
 #include "update/wizard/pg_download.h"
 
-#include "framework/handles.h"
 #include "update/wizard/update_wizard.h"
 
 namespace {
@@ -42,11 +41,8 @@ bool CPgUpdateDownload::SaveInstaller(IStream* pStream)
     const std::string path = m_pWizard->GetInstallerPath();
     if (path.empty() || pStream == nullptr)
         return false;
-    // Others may read, write or delete it meanwhile: nothing is locked out.
-    fw::CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    CInstallerFile& installer = m_pWizard->m_installerFile;
+    if (!installer.Create(path))
         return false;
 
     bool bComplete = true;
@@ -65,15 +61,13 @@ bool CPgUpdateDownload::SaveInstaller(IStream* pStream)
         }
         if (cbRead == 0)
             break;
-        DWORD cbWritten = 0;
-        if (!WriteFile(file.Get(), block, cbRead, &cbWritten, nullptr) || cbWritten != cbRead)
+        if (!installer.Write(block, cbRead))
             bComplete = false;
     }
-    file.Reset();
-    if (!bComplete)
+    if (!bComplete || !installer.Finish())
     {
         // A part of an installer is no installer.
-        DeleteFileA(path.c_str());
+        installer.Discard();
         return false;
     }
     return true;
