@@ -41,16 +41,6 @@ bool PutBigEndian(const CRYPT_UINT_BLOB& number, BYTE* pbOut)
     return true;
 }
 
-bool IsP256(BCRYPT_KEY_HANDLE hKey)
-{
-    wchar_t szAlgorithm[32] = {};
-    ULONG cbResult = 0;
-    return BCRYPT_SUCCESS(BCryptGetProperty(hKey, BCRYPT_ALGORITHM_NAME,
-                                            reinterpret_cast<PUCHAR>(szAlgorithm),
-                                            sizeof(szAlgorithm) - sizeof(wchar_t), &cbResult, 0)) &&
-           std::wcscmp(szAlgorithm, BCRYPT_ECDSA_P256_ALGORITHM) == 0;
-}
-
 } // namespace
 
 KeyProblem CUpdateKeys::AddPem(const std::string& pem)
@@ -68,11 +58,16 @@ KeyProblem CUpdateKeys::AddPem(const std::string& pem)
     CDecoded<CERT_PUBLIC_KEY_INFO> info;
     if (!Decode(X509_PUBLIC_KEY_INFO, der.data(), cbDer, info))
         return KeyProblem::NotPublicKey;
-    if (std::strcmp(info.p->Algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) != 0)
+    // An EC public key whose parameters name the curve P-256.
+    const CRYPT_ALGORITHM_IDENTIFIER& algorithm = info.p->Algorithm;
+    CDecoded<LPSTR> curve;
+    if (std::strcmp(algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) != 0 ||
+        !Decode(X509_OBJECT_IDENTIFIER, algorithm.Parameters.pbData, algorithm.Parameters.cbData,
+                curve) ||
+        std::strcmp(*curve.p, szOID_ECC_CURVE_P256) != 0)
         return KeyProblem::NotP256;
     fw::CBCryptKeyHandle key;
-    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info.p, 0, nullptr, key.Receive()) ||
-        !IsP256(key.Get()))
+    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info.p, 0, nullptr, key.Receive()))
         return KeyProblem::NotP256;
     m_keys.push_back(std::move(key));
     return KeyProblem::None;
