@@ -4,17 +4,27 @@
 
 namespace {
 constexpr ULONG kCopyBlock = 4095;
-}
+// The question before cancelling carries this much of the wizard's title.
+constexpr int kCancelCaptionChars = 126;
+// A download that receives nothing for this long is given up; a slow one
+// that keeps receiving is never cut off.
+constexpr uint32_t kStallLimitMs = 60 * 1000;
+} // namespace
 
 void CPgUpdateDownload::OnActivate()
 {
     m_pWizard->EnableButtons(kButtonCancel);
+    // Nothing larger than the announced installer is fetched.
+    TransferLimits limits;
+    limits.msStall = kStallLimitMs;
+    limits.cbMax = m_pWizard->m_installerSize;
+    SetLimits(limits);
     Download(m_pWizard->m_installerUrl.c_str(), false);
 }
 
 void CPgUpdateDownload::OnCancel()
 {
-    if (ConfirmCancel(m_hWnd, *m_pWizard, 126))
+    if (ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars) && IsDownloading())
         Cancel();
 }
 

@@ -19,7 +19,7 @@ void CPgUpdateFinish::SetMessage(const char* pszText)
 
 void CPgUpdateFinish::SetMessageId(UINT uId)
 {
-    char szText[260] = {};
-    LoadStringA(fw::GetModule()->GetResourceInstance(), uId, szText, sizeof(szText));
+    char szText[260];
+    fw::LoadResString(uId, szText);
     SetMessage(szText);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/ansi_text.h"
+#include "framework/com_guard.h"
 #include "framework/dispatch.h"
 #include "update/update_globals.h"
 #include "update/update_settings.h"
@@ -46,10 +47,12 @@ public:
     STDMETHODIMP Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
                         EXCEPINFO*, UINT*) override
     {
-        // The page is told later, outside the browser's own call.
-        if (dispIdMember == DISPID_NAVIGATEERROR && IsWindow(m_hWndPage))
-            PostMessageA(m_hWndPage, CPgUpdateNextAction::kMsgBrowserFailed, 0, 0);
-        return S_OK;
+        return fw::ComGuard([&] {
+            // The page is told later, outside the browser's own call.
+            if (dispIdMember == DISPID_NAVIGATEERROR && IsWindow(m_hWndPage))
+                PostMessageA(m_hWndPage, CPgUpdateNextAction::kMsgBrowserFailed, 0, 0);
+            return S_OK;
+        });
     }
 
 private:
@@ -61,13 +64,16 @@ private:
 
 namespace {
 
+// The question before cancelling carries this much of the wizard's title.
+constexpr int kCancelCaptionChars = 259;
+
 const int kChoiceIds[] = {IDC_RB_INSTALL_NOW, IDC_RB_SKIP_VERSION, IDC_RB_REMIND_DAY,
                           IDC_RB_REMIND_WEEK};
 
 std::string LoadResourceString(UINT uId)
 {
-    char szText[260] = {};
-    LoadStringA(fw::GetModule()->GetResourceInstance(), uId, szText, sizeof(szText));
+    char szText[260];
+    fw::LoadResString(uId, szText);
     return szText;
 }
 
@@ -121,8 +127,8 @@ bool CPgUpdateNextAction::StartBrowser()
                                                  reinterpret_cast<void**>(&spContainer))) &&
         SUCCEEDED(spContainer->FindConnectionPoint(DIID_DWebBrowserEvents2, &spPoint)))
     {
-        m_spEventSink.Attach(new CBrowserEventSink(m_hWnd));
-        if (FAILED(spPoint->Advise(m_spEventSink, &m_dwEventCookie)))
+        m_spEventSink.Attach(new (std::nothrow) CBrowserEventSink(m_hWnd));
+        if (!m_spEventSink || FAILED(spPoint->Advise(m_spEventSink, &m_dwEventCookie)))
         {
             m_spEventSink.Release();
             m_dwEventCookie = 0;
@@ -188,17 +194,16 @@ LRESULT CPgUpdateNextAction::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
 
 void CPgUpdateNextAction::OnActivate()
 {
-    char szFormat[260] = {};
+    char szFormat[260];
     char szLine[260] = {};
-    const HINSTANCE hResources = fw::GetModule()->GetResourceInstance();
 
-    LoadStringA(hResources, IDS_VERSION_LINE, szFormat, sizeof(szFormat));
+    fw::LoadResString(IDS_VERSION_LINE, szFormat);
     std::snprintf(szLine, sizeof(szLine), szFormat, m_pWizard->m_availableVersion.Text().c_str());
     ::SetDlgItemTextA(m_hWnd, IDC_VERSION_LINE, szLine);
 
     const double dMegabytes =
         static_cast<double>(m_pWizard->m_installerSize) * (1.0 / 1024) * (1.0 / 1024);
-    LoadStringA(hResources, IDS_SIZE_LINE, szFormat, sizeof(szFormat));
+    fw::LoadResString(IDS_SIZE_LINE, szFormat);
     std::snprintf(szLine, sizeof(szLine), szFormat, dMegabytes);
     ::SetDlgItemTextA(m_hWnd, IDC_SIZE_LINE, szLine);
 
@@ -239,7 +244,7 @@ void CPgUpdateNextAction::OnNext()
 
 void CPgUpdateNextAction::OnCancel()
 {
-    if (ConfirmCancel(m_hWnd, *m_pWizard, 259))
+    if (ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars))
         m_pWizard->FinishWithMessage(IDS_CANCELLED);
 }
 
