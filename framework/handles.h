@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+
 namespace fw {
 
 template <typename Traits>
@@ -114,6 +116,28 @@ struct FontTraits
     static void Close(Type h) { ::DeleteObject(h); }
 };
 
+// CNG's algorithm providers, keys and hashes.
+struct BCryptAlgTraits
+{
+    using Type = BCRYPT_ALG_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+
+struct BCryptKeyTraits
+{
+    using Type = BCRYPT_KEY_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptDestroyKey(h); }
+};
+
+struct BCryptHashTraits
+{
+    using Type = BCRYPT_HASH_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptDestroyHash(h); }
+};
+
 using CRegKeyHandle = CScopedHandle<RegKeyTraits>;
 using CFileHandle = CScopedHandle<FileTraits>;
 using CKernelHandle = CScopedHandle<KernelTraits>;
@@ -123,5 +147,8 @@ using CGlobalBlock = CScopedHandle<GlobalTraits>;
 using CLocalBlock = CScopedHandle<LocalTraits>;
 using CSidHandle = CScopedHandle<SidTraits>;
 using CFontHandle = CScopedHandle<FontTraits>;
+using CBCryptAlgHandle = CScopedHandle<BCryptAlgTraits>;
+using CBCryptKeyHandle = CScopedHandle<BCryptKeyTraits>;
+using CBCryptHashHandle = CScopedHandle<BCryptHashTraits>;
 
 } // namespace fw
