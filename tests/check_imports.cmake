@@ -2,7 +2,7 @@ cmake_policy(SET CMP0057 NEW)
 # Fails when a file imports a DLL that is not part of Windows itself.
 #   cmake -DOBJDUMP=... -DFILES=a;b -P check_imports.cmake
 set(_windows_dlls
-    advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll
+    advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll kernel32.dll msvcrt.dll
     ole32.dll oleaut32.dll shell32.dll shlwapi.dll urlmon.dll user32.dll version.dll
     wininet.dll ws2_32.dll)
 
