@@ -114,6 +114,13 @@ struct FontTraits
     static void Close(Type h) { ::DeleteObject(h); }
 };
 
+struct IconTraits
+{
+    using Type = HICON;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DestroyIcon(h); }
+};
+
 using CRegKeyHandle = CScopedHandle<RegKeyTraits>;
 using CFileHandle = CScopedHandle<FileTraits>;
 using CKernelHandle = CScopedHandle<KernelTraits>;
@@ -123,5 +130,8 @@ using CGlobalBlock = CScopedHandle<GlobalTraits>;
 using CLocalBlock = CScopedHandle<LocalTraits>;
 using CSidHandle = CScopedHandle<SidTraits>;
 using CFontHandle = CScopedHandle<FontTraits>;
+// Icons this code loaded in a size of its own choosing; shared icons are not
+// held.
+using CIconHandle = CScopedHandle<IconTraits>;
 
 } // namespace fw

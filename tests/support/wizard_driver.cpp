@@ -13,6 +13,7 @@ namespace {
 constexpr int kNext = 302;
 constexpr int kClose = 301;
 constexpr int kCancel = 300;
+constexpr int kDownloadFigures = 1103;
 
 BOOL CALLBACK CollectDirectChild(HWND hWnd, LPARAM lParam)
 {
@@ -37,13 +38,10 @@ WizardPage KindOf(HWND hPage)
         return WizardPage::NextAction;
     if (GetDlgItem(hPage, 222) == nullptr)
         return WizardPage::None;
-    // Both downloading pages have a progress bar; their headings differ.
-    for (HWND hChild : DirectChildren(hPage))
-    {
-        if (ClassNameOf(hChild) == "Static" && TextOf(hChild).rfind("Downloading", 0) == 0)
-            return WizardPage::Download;
-    }
-    return WizardPage::RetrieveUpdate;
+    // Both downloading pages have a progress bar; only the download page
+    // shows figures beside it.
+    return GetDlgItem(hPage, kDownloadFigures) != nullptr ? WizardPage::Download
+                                                           : WizardPage::RetrieveUpdate;
 }
 
 } // namespace

@@ -153,7 +153,7 @@ TEST_F(WizardPagesTest, AdministratorStartsWithInstallNowChecked)
     EXPECT_FALSE(IsShown(IDC_NOTICE));
     EXPECT_FALSE(IsShown(IDC_HYPERLINK));
     EXPECT_EQ(EnabledButtons(), kButtonNext | kButtonCancel);
-    EXPECT_EQ(testsupport::TextOf(Control(IDC_VERSION_LINE)), "A new version is available: 2.5.0.301");
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_VERSION_LINE)), "New version: 2.5.0.301");
     EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 1.5 MB");
 
     Choose(IDC_RB_REMIND_DAY);
@@ -218,7 +218,7 @@ TEST_F(WizardPagesTest, UserWithoutAdministratorRightsGetsTheNoticeAndTheLink)
     EXPECT_TRUE(IsShown(IDC_HYPERLINK));
     EXPECT_EQ(EnabledButtons(), kButtonClose);
     EXPECT_EQ(m_pWizard->m_pgNextAction.m_hyperlink.m_hWnd, Control(IDC_HYPERLINK));
-    EXPECT_EQ(testsupport::TextOf(Control(IDC_HYPERLINK)), "Download the new version");
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_HYPERLINK)), "&Download the new version");
     EXPECT_EQ(m_pWizard->m_pgNextAction.m_hyperlink.GetHyperLink(), ZSP_TEST_DOWNLOAD_PAGE_URL);
 
     // Close stores nothing here.

@@ -6,6 +6,7 @@
 #include "framework/dialog.h"
 #include "update/download/download_progress.h"
 #include "update/resource_ids.h"
+#include "update/wizard/progress_figures.h"
 #include "update/wizard/update_page.h"
 
 class CPgUpdateDownload : public CPgUpdatePageImpl<CPgUpdateDownload>,
@@ -25,8 +26,14 @@ public:
     void OnActivate() override;
     void OnCancel() override;
     void OnDownloadComplete(IStream* pStream, HRESULT hResult, const char* pszError) override;
+    // The bar, and beside it the figures.
+    void OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                            const char* pszStatusText) override;
 
     // Writes the whole stream to the installer path. A write that fails
     // leaves no file behind.
     bool SaveInstaller(IStream* pStream);
+
+private:
+    CProgressFigures m_figures;
 };

@@ -85,7 +85,4 @@ private:
     LRESULT OnCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     CPgUpdatePage* PageAt(int nIndex);
-
-    // Page headings are drawn in a bold version of the dialog's font.
-    fw::CFontHandle m_fontHeading;
 };
