@@ -176,6 +176,13 @@ int WizardDriver::ProgressPosition(WizardPage page)
     return hBar != nullptr ? static_cast<int>(SendMessageA(hBar, PBM_GETPOS, 0, 0)) : -1;
 }
 
+int WizardDriver::FocusedControlId()
+{
+    HWND hWizard = FindWizard();
+    HWND hFocus = hWizard != nullptr ? FocusedWindowOf(hWizard) : nullptr;
+    return hFocus != nullptr && IsChild(hWizard, hFocus) ? GetDlgCtrlID(hFocus) : -1;
+}
+
 HWND WizardDriver::WaitForMessageBox(DWORD dwTimeoutMs)
 {
     HWND hFound = nullptr;

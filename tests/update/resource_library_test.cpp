@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -128,19 +129,6 @@ protected:
         return hWnd;
     }
 
-    // A page as the wizard shows it: in the frame's page area.
-    HWND CreatePage(int nId, HWND hWizard)
-    {
-        HWND hPage = Create(nId, hWizard);
-        RECT rcArea;
-        GetWindowRect(GetDlgItem(hWizard, IDC_WIZ_PAGE_AREA), &rcArea);
-        MapWindowPoints(nullptr, hWizard, reinterpret_cast<POINT*>(&rcArea), 2);
-        if (hPage != nullptr)
-            MoveWindow(hPage, rcArea.left, rcArea.top, rcArea.right - rcArea.left,
-                       rcArea.bottom - rcArea.top, FALSE);
-        return hPage;
-    }
-
     std::string StringOf(UINT uId)
     {
         char szText[1024] = {};
@@ -186,86 +174,48 @@ protected:
         const bool bStatic = cls == "Static" && (lStyle & SS_TYPEMASK) <= SS_RIGHT;
         if (text.empty() || (!bStatic && cls != "Button"))
             return;
-
         RECT rcClient;
         GetClientRect(hCtl, &rcClient);
-        int cxRoom = rcClient.right;
-        UINT uFormat = DT_CALCRECT | (bStatic ? DT_WORDBREAK : DT_SINGLELINE);
-        if (bStatic && (lStyle & SS_NOPREFIX))
-            uFormat |= DT_NOPREFIX;
-        if (cls == "Button")
-        {
-            // A push button's frame, or a radio button's circle and gap.
-            const bool bRadio = (lStyle & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
-            cxRoom -= bRadio ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 4 * GetSystemMetrics(SM_CXEDGE);
-        }
+        // A button's frame or a radio button's circle take room from the text.
+        RECT rcText = {0, 0, rcClient.right - (bStatic ? 0 : GetSystemMetrics(SM_CXMENUCHECK) + 4), 0};
+        const int cxRoom = rcText.right;
         HDC hdc = GetDC(hCtl);
-        const HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageA(hCtl, WM_GETFONT, 0, 0)));
-        RECT rcText = {0, 0, cxRoom, 0};
-        DrawTextA(hdc, text.c_str(), -1, &rcText, uFormat);
-        SelectObject(hdc, hOld);
+        SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageA(hCtl, WM_GETFONT, 0, 0)));
+        DrawTextA(hdc, text.c_str(), -1, &rcText,
+                  DT_CALCRECT | (bStatic ? DT_WORDBREAK : DT_SINGLELINE) |
+                      ((lStyle & SS_NOPREFIX) && bStatic ? DT_NOPREFIX : 0));
         ReleaseDC(hCtl, hdc);
         EXPECT_LE(rcText.right, cxRoom);
         EXPECT_LE(rcText.bottom, rcClient.bottom);
     }
 
-    static void ExpectTextsFit(HWND hCtl, const std::vector<std::string>& texts)
+    // The texts that the updater puts into its controls, the longest it can.
+    std::map<int, std::vector<std::string>> LongestTexts()
     {
-        for (const std::string& text : texts)
-        {
-            SetWindowTextA(hCtl, text.c_str());
-            ExpectTextFits(hCtl);
-        }
-    }
-
-    // The texts that the updater puts into the page, the longest it can, fit.
-    void ExpectLongestTextsFit(int nPage, HWND hPage)
-    {
-        const std::string sizes = Format(IDS_SIZE_MB, 1023.9);
-        switch (nPage)
-        {
-        case IDD_PG_RETRIEVE_UPDATE:
-            ExpectTextsFit(GetDlgItem(hPage, IDC_RETRIEVE_STATUS), {StringOf(IDS_WAITING_FOR_SERVER)});
-            break;
-        case IDD_PG_NEXT_ACTION:
-            ExpectTextsFit(GetDlgItem(hPage, IDC_VERSION_LINE),
-                           {Format(IDS_VERSION_LINE, "2.5.0.301")});
-            ExpectTextsFit(GetDlgItem(hPage, IDC_SIZE_LINE), {Format(IDS_SIZE_LINE, 4095.9)});
-            ExpectTextsFit(GetDlgItem(hPage, IDC_NOTICE),
-                           {Format(IDS_NO_ADMIN_NOTICE, "2.5.0.301",
-                                   StringOf(IDS_DOWNLOAD_PAGE_URL).c_str())});
-            ExpectTextsFit(GetDlgItem(hPage, IDC_HYPERLINK), {StringOf(IDS_DOWNLOAD_PAGE_LABEL)});
-            break;
-        case IDD_PG_DOWNLOAD:
-            ExpectTextsFit(GetDlgItem(hPage, IDC_DOWNLOAD_FIGURES),
-                           {Format(IDS_FIGURES_OF_TIME_LEFT, sizes.c_str(), sizes.c_str(),
-                                   Format(IDS_TIME_LEFT_MINUTES, 59u).c_str())});
-            break;
-        case IDD_PG_FINISH:
-        {
-            std::vector<std::string> headers;
-            for (UINT uId = IDS_FINISH_HEADER_OFFLINE; uId <= IDS_FINISH_HEADER_CANCELLED; ++uId)
-                headers.push_back(StringOf(uId));
-            ExpectTextsFit(GetDlgItem(hPage, IDC_PAGE_HEADER), headers);
-            ExpectTextsFit(GetDlgItem(hPage, IDC_FINISH_TEXT),
-                           {StringOf(IDS_NO_CONNECTION), StringOf(IDS_NO_NEW_VERSION),
-                            StringOf(IDS_UPDATE_FAILED), StringOf(IDS_CANCELLED)});
-            const char kSystemText[] =
-                "The process cannot access the file because it is being used by another process.";
-            std::vector<std::string> details = {
-                Format(IDS_FAIL_HTTP_STATUS, 503u, "Service Unavailable"),
-                Format(IDS_FAIL_TOO_LARGE, sizes.c_str(), sizes.c_str()),
-                Format(IDS_FAIL_TOO_SMALL, sizes.c_str(), sizes.c_str()),
-                Format(IDS_FAIL_SAVE, kSystemText),
-                Format(IDS_FAIL_START, kSystemText)};
-            for (UINT uId = IDS_FAIL_UNREACHABLE; uId <= IDS_FAIL_DIGEST; ++uId)
-                details.push_back(StringOf(uId));
-            ExpectTextsFit(GetDlgItem(hPage, IDC_FINISH_DETAIL), details);
-            break;
-        }
-        default:
-            break;
-        }
+        const std::string size = Format(IDS_SIZE_MB, 1023.9);
+        const char kSystemText[] =
+            "The process cannot access the file because it is being used by another process.";
+        std::map<int, std::vector<std::string>> texts = {
+            {IDC_RETRIEVE_STATUS, {StringOf(IDS_WAITING_FOR_SERVER)}},
+            {IDC_VERSION_LINE, {Format(IDS_VERSION_LINE, "2.5.0.301")}},
+            {IDC_SIZE_LINE, {Format(IDS_SIZE_LINE, 4095.9)}},
+            {IDC_NOTICE, {Format(IDS_NO_ADMIN_NOTICE, "2.5.0.301",
+                                 StringOf(IDS_DOWNLOAD_PAGE_URL).c_str())}},
+            {IDC_HYPERLINK, {StringOf(IDS_DOWNLOAD_PAGE_LABEL)}},
+            {IDC_DOWNLOAD_FIGURES, {Format(IDS_FIGURES_OF_TIME_LEFT, size.c_str(), size.c_str(),
+                                           Format(IDS_TIME_LEFT_MINUTES, 59u).c_str())}},
+            {IDC_FINISH_TEXT, {StringOf(IDS_NO_CONNECTION), StringOf(IDS_NO_NEW_VERSION),
+                               StringOf(IDS_UPDATE_FAILED), StringOf(IDS_CANCELLED)}},
+            {IDC_FINISH_DETAIL, {Format(IDS_FAIL_HTTP_STATUS, 503u, "Service Unavailable"),
+                                 Format(IDS_FAIL_TOO_LARGE, size.c_str(), size.c_str()),
+                                 Format(IDS_FAIL_SAVE, kSystemText),
+                                 Format(IDS_FAIL_START, kSystemText)}},
+        };
+        for (UINT uId = IDS_FAIL_UNREACHABLE; uId <= IDS_FAIL_DIGEST; ++uId)
+            texts[IDC_FINISH_DETAIL].push_back(StringOf(uId));
+        for (UINT uId = IDS_FINISH_HEADER_OFFLINE; uId <= IDS_FINISH_HEADER_CANCELLED; ++uId)
+            texts[IDC_PAGE_HEADER].push_back(StringOf(uId));
+        return texts;
     }
 
     HMODULE m_hLib = nullptr;
@@ -398,37 +348,39 @@ TEST_P(ResourceLibraryTest, DialogsFitTheirTexts)
     for (int nId : {IDC_WIZ_NEXT, IDC_WIZ_CLOSE, IDC_WIZ_CANCEL})
         ExpectTextFits(GetDlgItem(hWizard, nId));
 
+    std::map<int, std::vector<std::string>> longest = LongestTexts();
     for (int nPage : {IDD_PG_RETRIEVE_UPDATE, IDD_PG_NEXT_ACTION, IDD_PG_DOWNLOAD, IDD_PG_FINISH})
     {
         SCOPED_TRACE(nPage);
-        HWND hPage = CreatePage(nPage, hWizard);
+        HWND hPage = Create(nPage, hWizard);
         ASSERT_NE(hPage, nullptr);
-        ExpectLongestTextsFit(nPage, hPage);
         RECT rcPage;
-        GetClientRect(hPage, &rcPage);
+        GetWindowRect(hPage, &rcPage);
         const std::vector<HWND> controls = ChildrenOf(hPage);
         for (size_t i = 0; i < controls.size(); ++i)
         {
             const int nId = GetDlgCtrlID(controls[i]);
             SCOPED_TRACE(nId);
             ExpectTextFits(controls[i]);
+            for (const std::string& text : longest[nId])
+            {
+                SetWindowTextA(controls[i], text.c_str());
+                ExpectTextFits(controls[i]);
+            }
             RECT rc;
+            RECT rcBoth;
             GetWindowRect(controls[i], &rc);
-            MapWindowPoints(nullptr, hPage, reinterpret_cast<POINT*>(&rc), 2);
-            RECT rcInside;
-            IntersectRect(&rcInside, &rc, &rcPage);
-            EXPECT_TRUE(EqualRect(&rcInside, &rc)) << "outside the page";
+            IntersectRect(&rcBoth, &rc, &rcPage);
+            EXPECT_TRUE(EqualRect(&rcBoth, &rc)) << "outside the page";
             for (size_t j = i + 1; j < controls.size(); ++j)
             {
                 // The choice and the notice with its link take turns.
                 const int nOther = GetDlgCtrlID(controls[j]);
-                const bool bChoice = nId >= IDC_RB_INSTALL_NOW && nId <= IDC_RB_REMIND_WEEK;
-                if (bChoice && (nOther == IDC_NOTICE || nOther == IDC_HYPERLINK))
+                if (nId >= IDC_RB_INSTALL_NOW && nId <= IDC_RB_REMIND_WEEK &&
+                    (nOther == IDC_NOTICE || nOther == IDC_HYPERLINK))
                     continue;
                 RECT rcOther;
-                RECT rcBoth;
                 GetWindowRect(controls[j], &rcOther);
-                GetWindowRect(controls[i], &rc);
                 EXPECT_FALSE(IntersectRect(&rcBoth, &rc, &rcOther)) << "overlaps " << nOther;
             }
         }

@@ -25,7 +25,7 @@ std::string FormatByteSize(ULONGLONG cbSize)
 
 std::string FormatTimeLeft(ULONGLONG ullSeconds)
 {
-    if (ullSeconds < 60)
+    if (ullSeconds < 55)
     {
         const ULONGLONG ullFives = (ullSeconds + 4) / 5;
         return FormatResourceString(IDS_TIME_LEFT_SECONDS,

@@ -12,7 +12,7 @@
 std::string FormatByteSize(ULONGLONG cbSize);
 
 // "about 2 minutes left" and its kin, rounded so that the figure does not
-// jump about: seconds in fives up to a minute, then minutes, then hours.
+// jump about: seconds in fives below a minute, then minutes, then hours.
 std::string FormatTimeLeft(ULONGLONG ullSeconds);
 
 class CProgressFigures
