@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <new>
 
 namespace fw {
 
-bool WideToAnsi(const wchar_t* pszWide, std::string& text)
+// Both run inside COM callbacks: an exhausted heap is a failed conversion,
+// never an exception.
+bool WideToAnsi(const wchar_t* pszWide, std::string& text) noexcept
 {
     text.clear();
     if (pszWide == nullptr)
@@ -14,14 +16,24 @@ bool WideToAnsi(const wchar_t* pszWide, std::string& text)
     const int cb = WideCharToMultiByte(CP_ACP, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
     if (cb <= 0)
         return false;
-    std::vector<char> buffer(static_cast<size_t>(cb));
-    if (WideCharToMultiByte(CP_ACP, 0, pszWide, -1, buffer.data(), cb, nullptr, nullptr) <= 0)
+    try
+    {
+        text.resize(static_cast<size_t>(cb));
+    }
+    catch (const std::bad_alloc&)
+    {
         return false;
-    text.assign(buffer.data());
+    }
+    if (WideCharToMultiByte(CP_ACP, 0, pszWide, -1, &text[0], cb, nullptr, nullptr) <= 0)
+    {
+        text.clear();
+        return false;
+    }
+    text.resize(static_cast<size_t>(cb) - 1);
     return true;
 }
 
-bool AnsiToWide(const char* pszAnsi, std::wstring& text)
+bool AnsiToWide(const char* pszAnsi, std::wstring& text) noexcept
 {
     text.clear();
     if (pszAnsi == nullptr)
@@ -29,10 +41,20 @@ bool AnsiToWide(const char* pszAnsi, std::wstring& text)
     const int cch = MultiByteToWideChar(CP_ACP, 0, pszAnsi, -1, nullptr, 0);
     if (cch <= 0)
         return false;
-    std::vector<wchar_t> buffer(static_cast<size_t>(cch));
-    if (MultiByteToWideChar(CP_ACP, 0, pszAnsi, -1, buffer.data(), cch) <= 0)
+    try
+    {
+        text.resize(static_cast<size_t>(cch));
+    }
+    catch (const std::bad_alloc&)
+    {
         return false;
-    text.assign(buffer.data());
+    }
+    if (MultiByteToWideChar(CP_ACP, 0, pszAnsi, -1, &text[0], cch) <= 0)
+    {
+        text.clear();
+        return false;
+    }
+    text.resize(static_cast<size_t>(cch) - 1);
     return true;
 }
 

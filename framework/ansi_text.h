@@ -6,8 +6,9 @@
 
 namespace fw {
 
-// False, with the text empty, for null or unconvertible input.
-bool WideToAnsi(const wchar_t* pszWide, std::string& text);
-bool AnsiToWide(const char* pszAnsi, std::wstring& text);
+// False, with the text empty, for null or unconvertible input or when
+// memory runs out.
+bool WideToAnsi(const wchar_t* pszWide, std::string& text) noexcept;
+bool AnsiToWide(const char* pszAnsi, std::wstring& text) noexcept;
 
 } // namespace fw

@@ -166,11 +166,15 @@ public:
         if (ppFrame == nullptr || ppDoc == nullptr || lprcPosRect == nullptr ||
             lprcClipRect == nullptr)
             return E_POINTER;
+        *ppFrame = nullptr;
+        *ppDoc = nullptr;
         HWND hWndTop = GetAncestor(m_hWnd, GA_ROOT);
         if (!m_spFrame)
-            m_spFrame.Attach(new CAxUIWindow(hWndTop, true));
+            m_spFrame.Attach(new (std::nothrow) CAxUIWindow(hWndTop, true));
         if (!m_spUIWindow)
-            m_spUIWindow.Attach(new CAxUIWindow(m_hWnd, false));
+            m_spUIWindow.Attach(new (std::nothrow) CAxUIWindow(m_hWnd, false));
+        if (!m_spFrame || !m_spUIWindow)
+            return E_OUTOFMEMORY;
         *ppFrame = m_spFrame;
         (*ppFrame)->AddRef();
         *ppDoc = m_spUIWindow;

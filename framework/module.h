@@ -63,4 +63,14 @@ protected:
 // find their instances through it.
 CComModule* GetModule();
 
+// Loads string uId of the resource instance into a buffer that it fills at
+// most, cut if longer; the buffer is empty and the result 0 when there is no
+// such string.
+template <int t_cch>
+int LoadResString(UINT uId, char (&szBuffer)[t_cch])
+{
+    szBuffer[0] = '\0';
+    return ::LoadStringA(GetModule()->GetResourceInstance(), uId, szBuffer, t_cch);
+}
+
 } // namespace fw

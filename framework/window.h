@@ -216,6 +216,17 @@ public:                                                                         
             return TRUE;                                                                           \
     }
 
+// WM_COMMAND from one control or menu item, whatever its notification code,
+// to a handler of the same form as COMMAND_HANDLER's.
+#define COMMAND_ID_HANDLER(id, func)                                                              \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == (id))                                              \
+    {                                                                                              \
+        bHandled = TRUE;                                                                           \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
+        if (bHandled)                                                                              \
+            return TRUE;                                                                           \
+    }
+
 // Offers the message to the map of a base class.
 #define CHAIN_MSG_MAP(theChainClass)                                                              \
     if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))                 \

@@ -132,9 +132,9 @@ int UpdaterMain(HINSTANCE hInstance)
     setlocale(LC_ALL, ".ACP");
 
     g_resourceMgr.LoadResourceLibrary();
-    if (g_resourceMgr.m_hModule == nullptr)
+    if (!g_resourceMgr.m_hModule)
         exit(0);
-    g_module.SetResourceInstance(g_resourceMgr.m_hModule);
+    g_module.SetResourceInstance(g_resourceMgr.m_hModule.Get());
 
     {
         CMainWnd mainWnd;

@@ -6,7 +6,7 @@ constexpr DWORD kShutdownDelayMs = 5000;
 
 CExeModule g_module;
 
-CExeModule::CExeModule() : m_dwMainThreadId(0), m_hShutdownEvent(nullptr), m_bActivity(false)
+CExeModule::CExeModule() : m_dwMainThreadId(0), m_bActivity(false)
 {
 }
 
@@ -16,15 +16,17 @@ LONG CExeModule::Unlock()
     if (nCount == 0)
     {
         m_bActivity = true;
-        SetEvent(m_hShutdownEvent);
+        SetEvent(m_hShutdownEvent.Get());
     }
     return nCount;
 }
 
 bool CExeModule::StartShutdownWatch()
 {
-    m_hShutdownEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (m_hShutdownEvent == nullptr)
+    if (m_hShutdownEvent)
+        return false;
+    m_hShutdownEvent.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (!m_hShutdownEvent)
         return false;
     fw::CKernelHandle thread(CreateThread(nullptr, 0, ShutdownWatchThread, this, 0, nullptr));
     return static_cast<bool>(thread);
@@ -40,17 +42,16 @@ void CExeModule::WatchForShutdown()
 {
     for (;;)
     {
-        WaitForSingleObject(m_hShutdownEvent, INFINITE);
+        WaitForSingleObject(m_hShutdownEvent.Get(), INFINITE);
         // Every new fall to zero within the delay starts it again.
         DWORD dwWait = 0;
         do
         {
             m_bActivity = false;
-            dwWait = WaitForSingleObject(m_hShutdownEvent, kShutdownDelayMs);
+            dwWait = WaitForSingleObject(m_hShutdownEvent.Get(), kShutdownDelayMs);
         } while (dwWait == WAIT_OBJECT_0);
         if (!m_bActivity && m_nLockCnt == 0)
             break;
     }
-    CloseHandle(m_hShutdownEvent);
     PostThreadMessageA(m_dwMainThreadId, WM_QUIT, 0, 0);
 }

@@ -17,7 +17,8 @@ public:
     bool StartShutdownWatch();
 
     DWORD m_dwMainThreadId;
-    HANDLE m_hShutdownEvent;
+    // Lives as long as the module: the watch thread waits on it to the end.
+    fw::CKernelHandle m_hShutdownEvent;
     bool volatile m_bActivity;
 
 private:

@@ -8,22 +8,13 @@ constexpr char kResourceLibraryName[] = "res.dll";
 
 ResourceMgr g_resourceMgr;
 
-ResourceMgr::ResourceMgr() : m_hModule(nullptr)
-{
-}
+ResourceMgr::ResourceMgr() = default;
 
-ResourceMgr::~ResourceMgr()
-{
-    if (m_hModule != nullptr)
-    {
-        FreeLibrary(m_hModule);
-        m_hModule = nullptr;
-    }
-}
+ResourceMgr::~ResourceMgr() = default;
 
 void ResourceMgr::LoadResourceLibrary()
 {
-    if (m_hModule != nullptr)
+    if (m_hModule)
         return;
 
     // The library lies beside the program, wherever the program was started
@@ -38,5 +29,5 @@ void ResourceMgr::LoadResourceLibrary()
     if (PathCombineA(szPath, szFolder, kResourceLibraryName) == nullptr)
         return;
     m_strPath = szPath;
-    m_hModule = LoadLibraryA(m_strPath.c_str());
+    m_hModule.Reset(LoadLibraryA(m_strPath.c_str()));
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "framework/handles.h"
+
 class ResourceMgr
 {
 public:
@@ -15,10 +17,10 @@ public:
     ResourceMgr(const ResourceMgr&) = delete;
     ResourceMgr& operator=(const ResourceMgr&) = delete;
 
-    // Loads the library once; afterwards m_hModule is null on failure.
+    // Loads the library once; afterwards m_hModule holds nothing on failure.
     void LoadResourceLibrary();
 
-    HMODULE m_hModule;
+    fw::CModuleHandle m_hModule;
     std::string m_strPath;
 };
 

@@ -1,16 +1,22 @@
-// Measures the whole update with a large installer: how long the check and
-// the download take, and how much memory update.exe uses meanwhile. Run by
-// scripts/bench, which starts the Wine session and the loopback server.
-//   download_bench [MEGABYTES]   (default 100)
+// Measures the updater's download of a large installer against the
+// platform's own transfer of the same file from the same server, in the same
+// run: alternating rounds, medians, their ratio, and the peak private bytes
+// of both processes. Run by scripts/bench, which starts the Wine session and
+// the loopback server.
+//   download_bench [MEGABYTES [ROUNDS]]   (default 100 MB, 3 rounds)
 #include <windows.h>
 #include <psapi.h>
 
+#include <shlobj.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "tests/support/http_content.h"
 #include "tests/support/paths.h"
@@ -80,73 +86,153 @@ void EndSampleInstaller()
     }
 }
 
+// A cache of earlier runs would serve the next one from disk: every run
+// starts from an empty one, as a user's first download does.
+void ClearPlatformCache()
+{
+    char szCache[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_INTERNET_CACHE, nullptr, 0, szCache)))
+    {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(szCache, ec))
+            fs::remove_all(entry.path(), ec);
+    }
+}
+
+struct Run
+{
+    double seconds = 0;
+    Peak peak;
+    bool ok = false;
+};
+
+// The platform's own transfer to a file, in a process of its own.
+Run RunBareTransfer(const std::string& url, const fs::path& target)
+{
+    Run run;
+    ClearPlatformCache();
+    const fs::path timeFile = target.parent_path() / "seconds.txt";
+    testsupport::ChildProcess child;
+    if (!child.Start(testsupport::Quoted((testsupport::BinDir() / "bare_download.exe").string()) +
+                     " " + url + " " + testsupport::Quoted(target.string()) + " " +
+                     testsupport::Quoted(timeFile.string())))
+        return run;
+    DWORD dwExit = 1;
+    while (!child.WaitForExit(10, &dwExit))
+        Sample(child.Handle(), run.peak);
+    Sample(child.Handle(), run.peak);
+    std::ifstream in(timeFile);
+    run.ok = dwExit == 0 && static_cast<bool>(in >> run.seconds);
+    return run;
+}
+
+// The updater from Next until the installer it started is running.
+Run RunUpdater(double* pdNotesSeconds)
+{
+    Run run;
+    ClearPlatformCache();
+    testsupport::DeleteKeyTree(HKEY_CURRENT_USER, kSampleInstallerKey);
+    LARGE_INTEGER tStart, tPage1, tNext, tEnd;
+    QueryPerformanceCounter(&tStart);
+    testsupport::ChildProcess child;
+    if (!child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"))
+        return run;
+    testsupport::WizardDriver driver(child.Id());
+    if (!testsupport::WaitUntil(
+            [&]() {
+                Sample(child.Handle(), run.peak);
+                return driver.CurrentPage() == WizardPage::NextAction;
+            },
+            kTimeoutMs))
+        return run;
+    QueryPerformanceCounter(&tPage1);
+    *pdNotesSeconds = Seconds(tStart, tPage1);
+
+    QueryPerformanceCounter(&tNext);
+    driver.Press(302);
+    // The sample installer records itself as the first thing it does.
+    run.ok = testsupport::WaitUntil(
+        [&]() {
+            Sample(child.Handle(), run.peak);
+            return static_cast<bool>(
+                testsupport::ReadValue(HKEY_CURRENT_USER, kSampleInstallerKey, "LastPid"));
+        },
+        kTimeoutMs);
+    QueryPerformanceCounter(&tEnd);
+    run.seconds = Seconds(tNext, tEnd);
+    child.WaitForExit(kTimeoutMs);
+    EndSampleInstaller();
+    return run;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double Megabytes(SIZE_T cb)
+{
+    return static_cast<double>(cb) / (1024.0 * 1024.0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const size_t nMegabytes = argc > 1 ? static_cast<size_t>(std::strtoul(argv[1], nullptr, 10)) : 100;
+    const int nRounds = argc > 2 ? std::atoi(argv[2]) : 3;
     testsupport::ClearProductKeys();
     testsupport::ClearHttpRoot();
     testsupport::DeleteKeyTree(HKEY_CURRENT_USER, kSampleInstallerKey);
     testsupport::WriteString(HKEY_LOCAL_MACHINE, testsupport::kSettingsKey, "Version", "2.4.2.218");
 
     const std::string installer = MakeInstaller(nMegabytes * 1024 * 1024);
+    const std::string url = testsupport::HttpUrl("/zsp/bench/setup.exe");
     testsupport::ServeFile("/zsp/bench/setup.exe", installer);
     testsupport::ServeFile("/zsp/update.txt", "2.5.0.301\r\n" + std::to_string(installer.size()) +
                                                   "\r\n" + testsupport::HttpUrl("/zsp/notes.html") +
-                                                  "\r\n" + testsupport::HttpUrl("/zsp/bench/setup.exe") +
-                                                  "\r\n");
+                                                  "\r\n" + url + "\r\n");
+    testsupport::ScopedTempDir bareDir("bench-bare");
 
-    LARGE_INTEGER tStart, tPage1, tNext, tEnd;
-    QueryPerformanceCounter(&tStart);
-    testsupport::ChildProcess child;
-    if (!child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"))
+    std::vector<double> bare, updater, notes;
+    Peak barePeak, updaterPeak;
+    // Alternating, so that whatever else the machine does falls on both.
+    for (int i = 0; i < nRounds; ++i)
     {
-        std::fprintf(stderr, "bench: cannot start update.exe\n");
-        return 1;
+        const Run b = RunBareTransfer(url, bareDir.Path() / "setup.exe");
+        double dNotes = 0;
+        const Run u = RunUpdater(&dNotes);
+        if (!b.ok || !u.ok)
+        {
+            std::fprintf(stderr, "bench: round %d failed (bare %s, updater %s)\n", i + 1,
+                         b.ok ? "ok" : "failed", u.ok ? "ok" : "failed");
+            testsupport::ClearHttpRoot();
+            return 1;
+        }
+        bare.push_back(b.seconds);
+        updater.push_back(u.seconds);
+        notes.push_back(dNotes);
+        barePeak.privateBytes = std::max(barePeak.privateBytes, b.peak.privateBytes);
+        updaterPeak.privateBytes = std::max(updaterPeak.privateBytes, u.peak.privateBytes);
+        updaterPeak.workingSet = std::max(updaterPeak.workingSet, u.peak.workingSet);
     }
-    testsupport::WizardDriver driver(child.Id());
-    Peak peak;
-    if (!testsupport::WaitUntil(
-            [&]() {
-                Sample(child.Handle(), peak);
-                return driver.CurrentPage() == WizardPage::NextAction;
-            },
-            kTimeoutMs))
-    {
-        std::fprintf(stderr, "bench: the release notes page did not come\n");
-        return 1;
-    }
-    QueryPerformanceCounter(&tPage1);
-    const Peak peakBeforeDownload = peak;
-
-    QueryPerformanceCounter(&tNext);
-    driver.Press(302);
-    const bool bEnded = testsupport::WaitUntil(
-        [&]() {
-            Sample(child.Handle(), peak);
-            return !child.IsRunning();
-        },
-        kTimeoutMs);
-    QueryPerformanceCounter(&tEnd);
-    Sample(child.Handle(), peak);
-
-    const bool bStarted = static_cast<bool>(
-        testsupport::ReadValue(HKEY_CURRENT_USER, kSampleInstallerKey, "LastPid"));
-    EndSampleInstaller();
     testsupport::ClearHttpRoot();
+    ClearPlatformCache();
 
-    const double dMegabytes = static_cast<double>(installer.size()) / (1024.0 * 1024.0);
-    const double dDownload = Seconds(tNext, tEnd);
-    std::printf("installer size            %8.1f MB\n", dMegabytes);
-    std::printf("start to release notes    %8.2f s\n", Seconds(tStart, tPage1));
-    std::printf("download, save, start     %8.2f s   (%.1f MB/s)\n", dDownload,
-                dDownload > 0 ? dMegabytes / dDownload : 0.0);
-    std::printf("peak working set          %8.1f MB   (%.1f MB before the download)\n",
-                static_cast<double>(peak.workingSet) / (1024.0 * 1024.0),
-                static_cast<double>(peakBeforeDownload.workingSet) / (1024.0 * 1024.0));
-    std::printf("peak private bytes        %8.1f MB\n",
-                static_cast<double>(peak.privateBytes) / (1024.0 * 1024.0));
-    std::printf("installer started         %8s\n", bEnded && bStarted ? "yes" : "NO");
-    return bEnded && bStarted ? 0 : 1;
+    const double dMegabytes = Megabytes(installer.size());
+    const double dBare = Median(bare), dUpdater = Median(updater);
+    std::printf("installer size                 %8.1f MB, %d rounds, medians\n", dMegabytes, nRounds);
+    std::printf("start to release notes         %8.2f s\n", Median(notes));
+    std::printf("platform transfer to a file    %8.2f s   (%.1f MB/s)\n", dBare,
+                dBare > 0 ? dMegabytes / dBare : 0.0);
+    std::printf("updater: Next to installer up  %8.2f s   (%.1f MB/s)\n", dUpdater,
+                dUpdater > 0 ? dMegabytes / dUpdater : 0.0);
+    std::printf("ratio updater / platform       %8.3f\n", dBare > 0 ? dUpdater / dBare : 0.0);
+    std::printf("peak private bytes: platform   %8.1f MB\n", Megabytes(barePeak.privateBytes));
+    std::printf("peak private bytes: updater    %8.1f MB   (%+.1f MB)\n",
+                Megabytes(updaterPeak.privateBytes),
+                Megabytes(updaterPeak.privateBytes) - Megabytes(barePeak.privateBytes));
+    std::printf("peak working set: updater      %8.1f MB\n", Megabytes(updaterPeak.workingSet));
+    return 0;
 }

@@ -256,6 +256,58 @@ class ServedContent(unittest.TestCase):
         # Three chunks, two gaps of 200 ms after the first, which may come with the headers.
         self.assertGreaterEqual(arrivals[-1] - headers_came, 0.35)
 
+    def responses(self):
+        """The response log: one dict per ended answer."""
+        deadline = time.monotonic() + TIMEOUT
+        path = os.path.join(self.root, "responses.log")
+        while True:
+            try:
+                with open(path, encoding="utf-8") as f:
+                    return [json.loads(line) for line in f if line.strip()]
+            except FileNotFoundError:
+                if time.monotonic() > deadline:
+                    return []
+                time.sleep(0.05)
+
+    def test_hang_pause_and_nolength_faults_and_the_response_log(self):
+        body = bytes(range(256)) * 4
+        self.serve("hang.txt", body, "hang 30")
+        sock = raw_request(self.server.port, "/hang.txt")
+        with sock:
+            sock.settimeout(0.5)
+            with self.assertRaises(socket.timeout):
+                sock.recv(1)
+        self.serve("pause.exe", body, "pause 100 30")
+        sock = raw_request(self.server.port, "/pause.exe")
+        with sock:
+            head, rest = read_headers(sock)
+            self.assertIn("Content-Length: 1024", head)
+            sock.settimeout(0.5)
+            try:
+                while len(rest) < 100:
+                    rest += sock.recv(4096)
+                rest += sock.recv(4096)
+            except socket.timeout:
+                pass
+            self.assertEqual(rest, body[:100])
+        self.serve("open.exe", body, "nolength")
+        sock = raw_request(self.server.port, "/open.exe")
+        with sock:
+            head, rest = read_headers(sock)
+            self.assertNotIn("Content-Length", head)
+            self.assertEqual(rest + read_to_end(sock), body)
+
+        deadline = time.monotonic() + TIMEOUT
+        while len(self.responses()) < 3 and time.monotonic() < deadline:
+            time.sleep(0.05)
+        by_path = {entry["path"]: entry for entry in self.responses()}
+        self.assertEqual({k: by_path["/hang.txt"][k] for k in ("sent", "complete", "client_left")},
+                         {"sent": 0, "complete": False, "client_left": True})
+        self.assertEqual({k: by_path["/pause.exe"][k] for k in ("sent", "client_left")},
+                         {"sent": 100, "client_left": True})
+        self.assertEqual({k: by_path["/open.exe"][k] for k in ("length", "sent", "complete")},
+                         {"length": 1024, "sent": 1024, "complete": True})
+
     def test_delay_fault_answers_normally_after_the_wait(self):
         self.serve("a.txt", b"late", "delay 400")
         started = time.monotonic()

@@ -7,13 +7,21 @@ request, whose first line is one of
 
     status N            answer with status N and the file's bytes as body
     close               close the connection without sending anything
+    hang [SECONDS]      accept the request, then send nothing at all
     stall [SECONDS]     send the headers, then nothing (default 60 s)
+    pause N [SECONDS]   send the headers and N bytes of the body, then nothing
     truncate N          announce the full length, send N bytes, close
     trickle BYTES MS    send BYTES at a time, MS milliseconds apart
+    nolength [BYTES MS] send the body without a length, ending it by closing;
+                        BYTES at a time, MS milliseconds apart if given
     delay MS            wait MS, then answer normally
 
 A blank or missing sidecar means a normal 200. Every request is appended to
 <root>/requests.log as one JSON line: {"time", "method", "path", "headers"}.
+When an answer to a GET ends, <root>/responses.log gets one JSON line
+{"time", "path", "length", "sent", "complete", "client_left"}: the bytes of
+the body the client accepted, whether that was all of it, and whether the
+client closed the connection before the server was done.
 
 The server stops by itself after --max-lifetime seconds and on SIGTERM.
 """
@@ -34,6 +42,9 @@ import urllib.parse
 LOOPBACK_HOSTS = {"127.0.0.1": socket.AF_INET, "localhost": socket.AF_INET, "::1": socket.AF_INET6}
 CONTENT_TYPES = {".exe": "application/octet-stream", ".txt": "text/plain", ".html": "text/html"}
 REQUEST_LOG = "requests.log"
+RESPONSE_LOG = "responses.log"
+# Bodies go out in blocks, so that a client that goes away is noticed soon.
+SEND_BLOCK = 64 * 1024
 FAULT_SUFFIX = ".fault"
 
 
@@ -64,8 +75,16 @@ def parse_fault(line):
         return kind, (code,)
     if kind == "close":
         return kind, numbers(int, 0, 0)
-    if kind == "stall":
+    if kind in ("stall", "hang"):
         return kind, numbers(float, 0, 1) or (60.0,)
+    if kind == "pause":
+        values = numbers(float, 1, 2)
+        return kind, (int(values[0]), values[1] if len(values) > 1 else 60.0)
+    if kind == "nolength":
+        values = numbers(int, 0, 2)
+        if len(values) == 1 or (values and values[0] == 0):
+            raise FaultError(f"nolength takes no pacing or BYTES and MS: {line!r}")
+        return kind, values
     if kind == "truncate":
         return kind, numbers(int, 1, 1)
     if kind == "trickle":
@@ -104,7 +123,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for name, value in self.headers.items():
             headers[name] = f"{headers[name]}, {value}" if name in headers else value
         entry = {"time": time.time(), "method": self.command, "path": self.path, "headers": headers}
-        self.server.append_log(json.dumps(entry))
+        self.server.append_log(REQUEST_LOG, json.dumps(entry))
 
     def _resolve(self):
         """The file for the request path, or None when it is missing or outside the root."""
@@ -137,6 +156,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if kind == "close":
             self.close_connection = True
             return
+        if kind == "hang":
+            self.close_connection = True
+            self._log_response(body, 0, self._hold(args[0]))
+            return
         if kind == "delay":
             time.sleep(args[0] / 1000.0)
 
@@ -145,26 +168,49 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(code)
         self.send_header("Content-Type", CONTENT_TYPES.get(os.path.splitext(file_path)[1].lower(),
                                                            "application/octet-stream"))
-        if code != 204:
+        if code != 204 and kind != "nolength":
             self.send_header("Content-Length", str(len(body)))
         self.send_header("Last-Modified", email.utils.formatdate(mtime, usegmt=True))
-        if kind in ("stall", "truncate"):
+        if kind in ("stall", "truncate", "pause", "nolength"):
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
         self.wfile.flush()
 
         if kind == "stall":
-            self._hold(args[0])
+            self._log_response(body, 0, self._hold(args[0]))
             return
         if not send_body or not has_body:
             return
-        if kind == "truncate":
-            self.wfile.write(body[:args[0]])
-        elif kind == "trickle":
-            self._trickle(body, *args)
+        left = False
+        if kind in ("truncate", "pause"):
+            sent, left = self._send(body[:args[0]])
+            if kind == "pause" and not left:
+                left = self._hold(args[1])
+        elif kind == "trickle" or (kind == "nolength" and args):
+            sent, left = self._trickle(body, *args)
         else:
-            self.wfile.write(body)
+            sent, left = self._send(body)
+        self._log_response(body, sent, left)
+
+    def _log_response(self, body, sent, client_left):
+        self.server.append_log(RESPONSE_LOG, json.dumps(
+            {"time": time.time(), "path": self.path, "length": len(body), "sent": sent,
+             "complete": sent == len(body), "client_left": client_left}))
+
+    def _send(self, data):
+        """Sends data in blocks; (bytes sent, whether the client went away)."""
+        sent = 0
+        try:
+            for start in range(0, len(data), SEND_BLOCK):
+                block = data[start:start + SEND_BLOCK]
+                self.wfile.write(block)
+                self.wfile.flush()
+                sent += len(block)
+        except OSError:
+            self.close_connection = True
+            return sent, True
+        return sent, False
 
     @staticmethod
     def _fault_line(file_path):
@@ -175,23 +221,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return ""
 
     def _hold(self, seconds):
-        """Waits until the client goes away or the time is up."""
+        """Waits until the client goes away (True) or the time is up (False)."""
         deadline = time.monotonic() + seconds
         while (left := deadline - time.monotonic()) > 0:
             readable, _, _ = select.select([self.connection], [], [], left)
             if readable:
                 try:
                     if not self.connection.recv(4096):
-                        return
+                        return True
                 except OSError:
-                    return
+                    return True
+        return False
 
     def _trickle(self, body, size, ms):
+        sent = 0
         for start in range(0, len(body), size):
             if start:
                 time.sleep(ms / 1000.0)
-            self.wfile.write(body[start:start + size])
-            self.wfile.flush()
+            block_sent, left = self._send(body[start:start + size])
+            sent += block_sent
+            if left:
+                return sent, True
+        return sent, False
 
     def log_message(self, format, *args):
         sys.stderr.write("%s %s\n" % (self.log_date_time_string(), format % args))
@@ -209,8 +260,8 @@ class Server(http.server.ThreadingHTTPServer):
         self._log_lock = threading.Lock()
         super().__init__(address, Handler)
 
-    def append_log(self, line):
-        with self._log_lock, open(os.path.join(self.root, REQUEST_LOG), "a", encoding="utf-8") as f:
+    def append_log(self, name, line):
+        with self._log_lock, open(os.path.join(self.root, name), "a", encoding="utf-8") as f:
             f.write(line + "\n")
             f.flush()
 

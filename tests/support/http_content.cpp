@@ -1,5 +1,6 @@
 #include "tests/support/http_content.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -58,14 +59,40 @@ void ClearHttpRoot()
         std::filesystem::remove_all(entry.path());
 }
 
-std::vector<std::string> HttpRequests()
+namespace {
+
+std::vector<std::string> LogLines(const char* pszName)
 {
     std::vector<std::string> lines;
-    std::ifstream in(HttpRoot() / "requests.log", std::ios::binary);
+    std::ifstream in(HttpRoot() / pszName, std::ios::binary);
     for (std::string line; std::getline(in, line);)
         if (!line.empty())
             lines.push_back(line);
     return lines;
+}
+
+} // namespace
+
+std::vector<std::string> HttpRequests()
+{
+    return LogLines("requests.log");
+}
+
+std::vector<std::string> HttpResponses()
+{
+    return LogLines("responses.log");
+}
+
+unsigned long long JsonNumber(const std::string& line, const char* pszField)
+{
+    const std::string key = std::string("\"") + pszField + "\": ";
+    const size_t pos = line.find(key);
+    return pos == std::string::npos ? 0 : std::strtoull(line.c_str() + pos + key.size(), nullptr, 10);
+}
+
+bool JsonTrue(const std::string& line, const char* pszField)
+{
+    return line.find(std::string("\"") + pszField + "\": true") != std::string::npos;
 }
 
 std::string HttpUrl(const std::string& urlPath)

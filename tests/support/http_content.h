@@ -26,6 +26,16 @@ void ClearHttpRoot();
 // {"time": 1.5, "method": "GET", "path": "/zsp/update.txt", "headers": {"Pragma": "no-cache"}}
 std::vector<std::string> HttpRequests();
 
+// The answers to GET requests that ended since the last ClearHttpRoot, in
+// the order they ended, one JSON object each as the server wrote it, e.g.
+// {"time": 1.5, "path": "/zsp/setup.exe", "length": 1000, "sent": 400,
+//  "complete": false, "client_left": true}
+std::vector<std::string> HttpResponses();
+
+// A number or true/false field of one such JSON line; 0 or false if absent.
+unsigned long long JsonNumber(const std::string& line, const char* pszField);
+bool JsonTrue(const std::string& line, const char* pszField);
+
 // The full address of urlPath on the test server.
 std::string HttpUrl(const std::string& urlPath);
 

@@ -228,6 +228,43 @@ TEST_F(DownloadRunTest, FailuresEndOnTheFinishPageAndLeaveNoFile)
     }
 }
 
+// An installer announced small whose server sends far more is given up
+// once the announced size is passed: the rest is never fetched or saved.
+TEST_F(DownloadRunTest, AnInstallerLargerThanAnnouncedIsCutOffEarly)
+{
+    const uint32_t announced = 1572864;
+    m_installer.resize(64 << 20, 'z');
+    ServeUpdate(announced, "trickle 65536 25");
+    StartAndChooseInstall();
+    ExpectFinish(kFailed);
+    EXPECT_FALSE(fs::exists(InstallerPath()));
+    EXPECT_FALSE(InstallerStarted());
+    std::string response;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&]() {
+            for (const std::string& line : testsupport::HttpResponses())
+                if (line.find(kInstallerUrlPath) != std::string::npos)
+                    response = line;
+            return !response.empty();
+        },
+        kWaitMs));
+    EXPECT_TRUE(testsupport::JsonTrue(response, "client_left")) << response;
+    EXPECT_LT(testsupport::JsonNumber(response, "sent"), m_installer.size() / 8) << response;
+}
+
+// A download that stops receiving is given up after a minute; it is a
+// failure, not the user's cancel.
+TEST_F(DownloadRunTest, ADownloadThatStopsReceivingIsGivenUp)
+{
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()), "pause 20000 150");
+    StartAndChooseInstall();
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Download, kWaitMs));
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Finish, 90000));
+    ExpectFinish(kFailed);
+    EXPECT_FALSE(fs::exists(InstallerPath()));
+    EXPECT_EQ(StoredNotifyDownload(), 5u);
+}
+
 TEST_F(DownloadRunTest, AnInstallerHeldOpenByAnotherProgramIsAFailure)
 {
     fs::create_directories(UpdateFolder());

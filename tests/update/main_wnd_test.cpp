@@ -81,7 +81,7 @@ TEST_F(MainWndTest, CarriesTheProductIcon)
     const HICON hSmall = reinterpret_cast<HICON>(m_wnd.SendMessage(WM_GETICON, ICON_SMALL));
     EXPECT_NE(hBig, nullptr);
     EXPECT_EQ(hSmall, hBig);
-    EXPECT_EQ(hBig, LoadIconA(g_resourceMgr.m_hModule, MAKEINTRESOURCEA(IDI_PRODUCT)));
+    EXPECT_EQ(hBig, LoadIconA(g_resourceMgr.m_hModule.Get(), MAKEINTRESOURCEA(IDI_PRODUCT)));
 }
 
 TEST_F(MainWndTest, ActivationShowsTheWizardButNeverItself)

@@ -438,11 +438,11 @@ TEST(ResourceMgr, LoadsTheLibraryBesideTheProgramOnce)
     {
         ResourceMgr mgr;
         mgr.LoadResourceLibrary();
-        ASSERT_NE(mgr.m_hModule, nullptr);
+        ASSERT_NE(mgr.m_hModule.Get(), nullptr);
         EXPECT_STRCASEEQ(mgr.m_strPath.c_str(), expected.c_str());
-        const HMODULE hFirst = mgr.m_hModule;
+        const HMODULE hFirst = mgr.m_hModule.Get();
         mgr.LoadResourceLibrary();
-        EXPECT_EQ(mgr.m_hModule, hFirst);
+        EXPECT_EQ(mgr.m_hModule.Get(), hFirst);
     }
     // Freed with the manager, once: the second load did not add a reference.
     EXPECT_EQ(GetModuleHandleA(expected.c_str()), nullptr);

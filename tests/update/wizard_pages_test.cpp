@@ -81,7 +81,7 @@ protected:
 
     void TearDown() override
     {
-        if (m_pWizard->IsWindow())
+        if (m_pWizard != nullptr && m_pWizard->IsWindow())
             m_pWizard->DestroyWindow();
         delete m_pWizard;
         QuitPosted();
@@ -367,6 +367,25 @@ TEST(BrowserEventSink, OnlyTheTopLevelPageBeforeItArrivedCounts)
     DestroyWindow(hPage);
 }
 
+TEST_F(WizardPagesTest, TypedCharactersReachAFocusedEditOnce)
+{
+    m_pWizard->SetActivePage(kPageFinish);
+    HWND hEdit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 100, 20,
+                                 m_pWizard->m_pgFinish.m_hWnd, nullptr, nullptr, nullptr);
+    ASSERT_NE(hEdit, nullptr);
+    SetFocus(hEdit);
+    PostMessageA(hEdit, WM_KEYDOWN, 'A', 0x001E0001);
+    PostMessageA(hEdit, WM_KEYUP, 'A', 0xC01E0001);
+    const HWND hWizard = m_pWizard->m_hWnd;
+    std::thread quit([hWizard]() {
+        Sleep(500);
+        PostMessageA(hWizard, WM_QUIT, 0, 0);
+    });
+    m_pWizard->RunMessageLoop();
+    quit.join();
+    EXPECT_EQ(testsupport::TextOf(hEdit), "a");
+}
+
 class WizardRetrievePageTest : public WizardPagesTest
 {
 protected:
@@ -405,3 +424,69 @@ TEST_F(WizardRetrievePageTest, UserWithoutRightsIsToldOfTheNewVersionAndItIsReme
 }
 
 } // namespace
+
+namespace {
+
+// Vetoes the creation of the page dialogs of one wizard that do not exist
+// yet, as an exhausted desktop heap would.
+HWND g_hWizardToStarve = nullptr;
+
+LRESULT CALLBACK RefusePageDialogs(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_CREATEWND)
+    {
+        const CREATESTRUCTA* pcs = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+        if (pcs->hwndParent == g_hWizardToStarve && pcs->lpszClass == MAKEINTRESOURCEA(32770))
+            return 1;
+    }
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(WizardRetrievePageTest, AnUpdateThatCannotBeOfferedEndsOnTheFailureMessage)
+{
+    testsupport::ServeFile("/zsp/update.txt", "2.5.1 1048576 " +
+                                                  testsupport::HttpUrl("/zsp/notes.html") + " " +
+                                                  testsupport::HttpUrl("/zsp/setup.exe"));
+    ASSERT_NE(m_pWizard->m_pgFinish.CreatePage(m_pWizard->m_hWnd, m_pWizard->m_rcPage), nullptr);
+    m_pWizard->m_manual = true;
+    m_pWizard->SetActivePage(kPageRetrieveUpdate);
+    g_hWizardToStarve = m_pWizard->m_hWnd;
+    HHOOK hHook = SetWindowsHookExA(WH_CBT, RefusePageDialogs, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hHook, nullptr);
+    const bool bFinished = PumpUntil(
+        m_pWizard->m_hWnd, [&]() { return m_pWizard->m_pCurrentPage == &m_pWizard->m_pgFinish; },
+        kWaitMs);
+    UnhookWindowsHookEx(hHook);
+    ASSERT_TRUE(bFinished);
+    EXPECT_EQ(testsupport::TextOf(GetDlgItem(m_pWizard->m_pgFinish.m_hWnd, IDC_FINISH_TEXT)),
+              "The update could not be completed. Check your Internet connection and try again "
+              "later.");
+    EXPECT_EQ(EnabledButtons(), kButtonClose);
+    EXPECT_TRUE(m_pWizard->IsWindowVisible());
+}
+
+// A run that ends while the check is still receiving takes the transfer
+// down with it: the server sees the connection closed, and nothing calls
+// back into the pages that are gone. (A server that sends nothing at all
+// keeps its connection under Wine until the process ends, which a run does
+// right after.)
+TEST_F(WizardRetrievePageTest, ACheckStillRunningGoesWithTheWizard)
+{
+    testsupport::ServeFile("/zsp/update.txt", "2.5.1 1048576 a b" + std::string(1000, ' '),
+                           "trickle 10 200");
+    m_pWizard->m_manual = true;
+    m_pWizard->SetActivePage(kPageRetrieveUpdate);
+    ASSERT_TRUE(PumpUntil(
+        m_pWizard->m_hWnd, []() { return !testsupport::HttpRequests().empty(); }, kWaitMs));
+    PumpUntil(m_pWizard->m_hWnd, []() { return false; }, 300);
+    m_pWizard->DestroyWindow();
+    delete m_pWizard;
+    m_pWizard = nullptr;
+    EXPECT_TRUE(PumpUntil(
+        nullptr, []() { return !testsupport::HttpResponses().empty(); }, 10000));
+    const auto responses = testsupport::HttpResponses();
+    ASSERT_FALSE(responses.empty());
+    EXPECT_TRUE(testsupport::JsonTrue(responses[0], "client_left")) << responses[0];
+}

@@ -279,6 +279,45 @@ TEST_F(WizardRunTest, UnreadableUpdateInformationIsAFailure)
     EXPECT_EQ(Stored("LastUpdateTime"), kEarlier + kTenMinutes);
 }
 
+// A check that the server keeps waiting ends by itself after a minute: a
+// hidden automatic run must never stay behind and block every later one.
+TEST_F(WizardRunTest, AHiddenCheckThatHearsNothingEndsByItselfAndPostpones)
+{
+    ServeUpdateInfo(UpdateInfo("2.5.1"), "hang 150");
+    Start("auto");
+    bool bSawWindow = false;
+    testsupport::WatchUntilExit(m_child.Handle(), m_child.Id(), 90000, &bSawWindow);
+    EXPECT_FALSE(bSawWindow) << "a window was shown";
+    ExpectEndsWithZero();
+    EXPECT_EQ(Stored("LastUpdateTime"), kEarlier + kTenMinutes);
+    const auto responses = testsupport::HttpResponses();
+    ASSERT_EQ(responses.size(), 1u);
+    EXPECT_TRUE(testsupport::JsonTrue(responses[0], "client_left")) << responses[0];
+}
+
+// Far more than any update information: the answer is given up as soon as
+// its length is announced or its bytes pass the limit, not fetched whole.
+TEST_F(WizardRunTest, OversizedUpdateInformationIsCutOffEarly)
+{
+    const std::string huge = UpdateInfo("2.5.1") + std::string(64 << 20, ' ');
+    // Paced as on a real line: the platform drains what is waiting when it
+    // closes a transfer, and an unpaced loopback answer is always waiting.
+    for (const char* pszFault : {"trickle 65536 25", "nolength 65536 25"})
+    {
+        SCOPED_TRACE(pszFault);
+        testsupport::ClearHttpRoot();
+        ServeUpdateInfo(huge, pszFault);
+        Start("man");
+        ExpectFinish(kFailed);
+        CloseFinishPage();
+        ASSERT_TRUE(testsupport::WaitUntil(
+            []() { return !testsupport::HttpResponses().empty(); }, kWaitMs));
+        const std::string response = testsupport::HttpResponses()[0];
+        EXPECT_TRUE(testsupport::JsonTrue(response, "client_left")) << response;
+        EXPECT_LT(testsupport::JsonNumber(response, "sent"), huge.size() / 8) << response;
+    }
+}
+
 TEST_F(WizardRunTest, CancelAnsweredNoGoesOnAndYesEndsOnTheFinishPage)
 {
     ServeUpdateInfo(UpdateInfo("2.5.1"), "stall 30");

@@ -1,7 +1,8 @@
 // Ties a downloader to the progress bar of a page dialog: the bar runs from
 // 0 to 1000 whatever the size of the download. The page derives from this
 // next to its dialog base, chains its message map here and implements the
-// completion.
+// completion. The page's window also carries the timer that holds a running
+// download to its bounds.
 #pragma once
 
 #include <windows.h>
@@ -16,8 +17,14 @@ class CDownloadProgressImpl : public CDownloader
 public:
     CDownloadProgressImpl() : m_wndProgress(nullptr) {}
 
+    // How often a running download is held to its bounds: often enough that
+    // a bound of seconds is kept to within a fraction of a second.
+    static constexpr UINT kWatchPeriodMs = 250;
+    static constexpr UINT_PTR kWatchTimerId = 0x5A50;
+
     BEGIN_MSG_MAP(CDownloadProgressImpl)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        MESSAGE_HANDLER(WM_TIMER, OnTimer)
     END_MSG_MAP()
 
     void OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG, const char*) override
@@ -33,6 +40,28 @@ public:
     }
 
 protected:
+    void OnWatchChanged(bool bRunning) override
+    {
+        const HWND hWnd = static_cast<T*>(this)->m_hWnd;
+        if (hWnd == nullptr)
+            return;
+        if (bRunning)
+            ::SetTimer(hWnd, kWatchTimerId, kWatchPeriodMs, nullptr);
+        else
+            ::KillTimer(hWnd, kWatchTimerId);
+    }
+
+    LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
+    {
+        if (wParam != kWatchTimerId)
+        {
+            bHandled = FALSE;
+            return 0;
+        }
+        CheckLimits();
+        return 0;
+    }
+
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     {
         T* pT = static_cast<T*>(this);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/ansi_text.h"
+#include "framework/com_guard.h"
 
 namespace {
 
@@ -46,14 +47,21 @@ bool FindContentLength(const wchar_t* pszHeaders, ULONGLONG& cbLength)
 
 } // namespace
 
-CDownloader::CDownloader()
-    : m_bNoCache(false), m_bBinding(false), m_dwHttpStatus(0), m_cbAnnounced(0),
-      m_bLengthAnnounced(false)
+CDownloader::CDownloader() : m_bNoCache(false), m_bBinding(false), m_dwHttpStatus(0), m_hrLimit(S_OK)
 {
 }
 
 CDownloader::~CDownloader()
 {
+    // The owner abandons a running download before it goes; this is the
+    // last line of defence, where the owner's part is already gone.
+    if (m_bBinding)
+    {
+        m_bBinding = false;
+        fw::CComPtr<IBinding> spBinding = m_spBinding;
+        if (spBinding)
+            spBinding->Abort();
+    }
     m_spBindCtx.Release();
     m_spBinding.Release();
     m_spMoniker.Release();
@@ -110,10 +118,21 @@ STDMETHODIMP CDownloader::OnLowResource(DWORD)
 STDMETHODIMP CDownloader::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
                                      LPCWSTR pszStatusText)
 {
-    std::string text;
-    const bool bHasText = fw::WideToAnsi(pszStatusText, text);
-    OnDownloadProgress(ulProgress, ulProgressMax, ulStatusCode, bHasText ? text.c_str() : nullptr);
-    return S_OK;
+    return fw::ComGuard([&] {
+        if (ulStatusCode == BINDSTATUS_DOWNLOADINGDATA ||
+            ulStatusCode == BINDSTATUS_ENDDOWNLOADDATA)
+        {
+            NoteReceived(ulProgress);
+            AbortIfTooLarge();
+            if (!m_bBinding)
+                return S_OK;
+        }
+        std::string text;
+        const bool bHasText = fw::WideToAnsi(pszStatusText, text);
+        OnDownloadProgress(ulProgress, ulProgressMax, ulStatusCode,
+                           bHasText ? text.c_str() : nullptr);
+        return S_OK;
+    });
 }
 
 HRESULT CDownloader::CheckTransfer(HRESULT hResult, IStream* pStream) const
@@ -122,11 +141,11 @@ HRESULT CDownloader::CheckTransfer(HRESULT hResult, IStream* pStream) const
         return hResult;
     if (m_dwHttpStatus >= kFirstHttpError)
         return INET_E_DOWNLOAD_FAILURE;
-    if (m_bLengthAnnounced && pStream != nullptr)
+    if (m_watch.LengthKnown() && pStream != nullptr)
     {
         STATSTG stat = {};
         if (SUCCEEDED(pStream->Stat(&stat, STATFLAG_NONAME)) &&
-            stat.cbSize.QuadPart < m_cbAnnounced)
+            stat.cbSize.QuadPart < m_watch.AnnouncedLength())
             return INET_E_DOWNLOAD_FAILURE;
     }
     return hResult;
@@ -137,6 +156,7 @@ STDMETHODIMP CDownloader::OnStopBinding(HRESULT hresult, LPCWSTR pszError)
     if (!m_bBinding)
         return S_OK;
     m_bBinding = false;
+    EndWatch();
     fw::CComPtr<IStream> spStream = m_spStream;
     fw::CComPtr<IMoniker> spMoniker = m_spMoniker;
     fw::CComPtr<IBindCtx> spBindCtx = m_spBindCtx;
@@ -146,11 +166,15 @@ STDMETHODIMP CDownloader::OnStopBinding(HRESULT hresult, LPCWSTR pszError)
     m_spBindCtx.Release();
     m_spStream.Release();
 
-    std::string error;
-    const bool bHasError = fw::WideToAnsi(pszError, error);
-    OnDownloadComplete(spStream, CheckTransfer(hresult, spStream),
-                       bHasError ? error.c_str() : nullptr);
-    return S_OK;
+    // A bound that aborted the download names the failure; the platform
+    // only knows of an abort.
+    const HRESULT hResult = FAILED(m_hrLimit) ? m_hrLimit : CheckTransfer(hresult, spStream);
+    return fw::ComGuard([&] {
+        std::string error;
+        const bool bHasError = fw::WideToAnsi(pszError, error);
+        OnDownloadComplete(spStream, hResult, bHasError ? error.c_str() : nullptr);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CDownloader::GetBindInfo(DWORD* pgrfBINDF, BINDINFO*)
@@ -162,10 +186,23 @@ STDMETHODIMP CDownloader::GetBindInfo(DWORD* pgrfBINDF, BINDINFO*)
     return S_OK;
 }
 
-STDMETHODIMP CDownloader::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* pStgMedium)
+STDMETHODIMP CDownloader::OnDataAvailable(DWORD, DWORD dwSize, FORMATETC*, STGMEDIUM* pStgMedium)
 {
     if (!m_spStream && pStgMedium != nullptr && pStgMedium->tymed == TYMED_ISTREAM)
         m_spStream = pStgMedium->pstm;
+    NoteReceived(dwSize);
+    MeasureStream();
+    AbortIfTooLarge();
+    if (m_bBinding && m_spStream)
+    {
+        // The owner's reading may fail the download, which then completes
+        // here: hold the stream across the call.
+        fw::CComPtr<IStream> spStream = m_spStream;
+        return fw::ComGuard([&] {
+            OnDataArrived(spStream);
+            return S_OK;
+        });
+    }
     return S_OK;
 }
 
@@ -188,7 +225,13 @@ STDMETHODIMP CDownloader::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHea
     if (pszAdditionalRequestHeaders != nullptr)
         *pszAdditionalRequestHeaders = nullptr;
     m_dwHttpStatus = dwResponseCode;
-    m_bLengthAnnounced = FindContentLength(szResponseHeaders, m_cbAnnounced);
+    ULONGLONG cbLength = 0;
+    const bool bLengthKnown = FindContentLength(szResponseHeaders, cbLength);
+    if (m_bBinding)
+    {
+        m_watch.OnResponse(GetTickCount(), bLengthKnown, cbLength);
+        AbortIfTooLarge();
+    }
     return S_OK;
 }
 
@@ -196,12 +239,70 @@ void CDownloader::OnDownloadProgress(ULONG, ULONG, ULONG, const char*)
 {
 }
 
+void CDownloader::OnWatchChanged(bool)
+{
+}
+
+void CDownloader::NoteReceived(ULONGLONG cbTotal)
+{
+    if (m_bBinding)
+        m_watch.OnReceived(GetTickCount(), cbTotal);
+}
+
+void CDownloader::AbortIfTooLarge()
+{
+    if (m_bBinding && m_watch.Check(GetTickCount()) == TransferWatch::Verdict::kTooLarge)
+        AbortWith(E_DOWNLOAD_TOO_LARGE);
+}
+
+void CDownloader::AbortWith(HRESULT hrFailure)
+{
+    if (!m_bBinding || FAILED(m_hrLimit))
+        return;
+    m_hrLimit = hrFailure;
+    Cancel();
+}
+
+void CDownloader::OnDataArrived(IStream*)
+{
+}
+
+void CDownloader::MeasureStream()
+{
+    STATSTG stat = {};
+    if (m_spStream && SUCCEEDED(m_spStream->Stat(&stat, STATFLAG_NONAME)))
+        NoteReceived(stat.cbSize.QuadPart);
+}
+
+void CDownloader::EndWatch()
+{
+    OnWatchChanged(false);
+}
+
+void CDownloader::CheckLimits()
+{
+    if (!m_bBinding)
+        return;
+    MeasureStream();
+    switch (m_watch.Check(GetTickCount()))
+    {
+    case TransferWatch::Verdict::kWithinBounds:
+        break;
+    case TransferWatch::Verdict::kTimedOut:
+        AbortWith(E_DOWNLOAD_TIMEOUT);
+        break;
+    case TransferWatch::Verdict::kTooLarge:
+        AbortWith(E_DOWNLOAD_TOO_LARGE);
+        break;
+    }
+}
+
 void CDownloader::Download(const char* pszUrl, bool bNoCache)
 {
     m_bNoCache = bNoCache;
     m_dwHttpStatus = 0;
-    m_cbAnnounced = 0;
-    m_bLengthAnnounced = false;
+    m_hrLimit = S_OK;
+    m_watch.Start(GetTickCount(), m_limits);
 
     HRESULT hr = E_INVALIDARG;
     fw::CComPtr<IMoniker> spMoniker;
@@ -217,6 +318,7 @@ void CDownloader::Download(const char* pszUrl, bool bNoCache)
     {
         m_bBinding = true;
         bBindStarted = true;
+        OnWatchChanged(true);
         hr = spMoniker->BindToStorage(spBindCtx, nullptr, IID_IStream,
                                       reinterpret_cast<void**>(&spStream));
     }
@@ -224,11 +326,17 @@ void CDownloader::Download(const char* pszUrl, bool bNoCache)
     {
         // A bind that the platform has already stopped has completed.
         const bool bCompleted = bBindStarted && !m_bBinding;
-        m_bBinding = false;
         if (!bCompleted)
+        {
+            if (bBindStarted)
+                EndWatch();
+            m_bBinding = false;
             OnDownloadComplete(nullptr, hr, nullptr);
+        }
         return;
     }
+    if (!m_bBinding)
+        return;
     m_spMoniker = spMoniker;
     m_spBindCtx = spBindCtx;
     if (spStream)
@@ -242,4 +350,20 @@ void CDownloader::Cancel()
     fw::CComPtr<IBinding> spBinding = m_spBinding;
     if (spBinding)
         spBinding->Abort();
+}
+
+void CDownloader::Abandon()
+{
+    if (!m_bBinding)
+        return;
+    // Not binding any more: the stop that Abort brings completes nothing.
+    m_bBinding = false;
+    EndWatch();
+    fw::CComPtr<IBinding> spBinding = m_spBinding;
+    if (spBinding)
+        spBinding->Abort();
+    m_spBinding.Release();
+    m_spMoniker.Release();
+    m_spBindCtx.Release();
+    m_spStream.Release();
 }

@@ -3,6 +3,7 @@
 #include <exdisp.h>
 #include <exdispid.h>
 
+#include "framework/com_guard.h"
 #include "framework/com_ptr.h"
 
 CBrowserEventSink::CBrowserEventSink(HWND hWndPage, UINT uMsg, IUnknown* pBrowser)
@@ -61,19 +62,21 @@ bool CBrowserEventSink::IsTopLevel(const DISPPARAMS* pDispParams, UINT nArgument
 STDMETHODIMP CBrowserEventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD,
                                        DISPPARAMS* pDispParams, VARIANT*, EXCEPINFO*, UINT*)
 {
-    switch (dispIdMember)
-    {
-    case DISPID_NAVIGATECOMPLETE2:
-        if (IsTopLevel(pDispParams, 0))
-            m_bArrived = true;
-        break;
-    case DISPID_NAVIGATEERROR:
-        // The page is told later, outside the browser's own call.
-        if (!m_bArrived && IsTopLevel(pDispParams, 0) && IsWindow(m_hWndPage))
-            PostMessageA(m_hWndPage, m_uMsg, 0, 0);
-        break;
-    default:
-        break;
-    }
-    return S_OK;
+    return fw::ComGuard([&] {
+        switch (dispIdMember)
+        {
+        case DISPID_NAVIGATECOMPLETE2:
+            if (IsTopLevel(pDispParams, 0))
+                m_bArrived = true;
+            break;
+        case DISPID_NAVIGATEERROR:
+            // The page is told later, outside the browser's own call.
+            if (!m_bArrived && IsTopLevel(pDispParams, 0) && IsWindow(m_hWndPage))
+                PostMessageA(m_hWndPage, m_uMsg, 0, 0);
+            break;
+        default:
+            break;
+        }
+        return S_OK;
+    });
 }

@@ -1,15 +1,23 @@
 #include "update/wizard/pg_download.h"
 
-#include "framework/handles.h"
 #include "update/wizard/update_wizard.h"
 
 namespace {
-constexpr ULONG kCopyBlock = 4095;
-}
+// The question before cancelling carries this much of the wizard's title.
+constexpr int kCancelCaptionChars = 126;
+// A download that receives nothing for this long is given up; a slow one
+// that keeps receiving is never cut off.
+constexpr uint32_t kStallLimitMs = 60 * 1000;
+} // namespace
 
 void CPgUpdateDownload::OnActivate()
 {
     m_pWizard->EnableButtons(kButtonCancel);
+    // Nothing larger than the announced installer is fetched.
+    TransferLimits limits;
+    limits.msStall = kStallLimitMs;
+    limits.cbMax = m_pWizard->m_installerSize;
+    SetLimits(limits);
     m_figures.Restart(GetTickCount());
     Download(m_pWizard->m_installerUrl.c_str(), false);
 }
@@ -31,66 +39,43 @@ void CPgUpdateDownload::OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax
 
 void CPgUpdateDownload::OnCancel()
 {
-    if (ConfirmCancel(m_hWnd, *m_pWizard, 126))
+    if (ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars) && IsDownloading())
         Cancel();
+}
+
+void CPgUpdateDownload::OnDataArrived(IStream* pStream)
+{
+    const HRESULT hr = SaveInstaller(pStream);
+    if (FAILED(hr))
+        AbortWith(hr);
 }
 
 void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, const char*)
 {
     if (SUCCEEDED(hResult))
+        hResult = pStream != nullptr ? SaveInstaller(pStream) : E_FAIL;
+    if (SUCCEEDED(hResult))
     {
-        if (pStream == nullptr || !SaveInstaller(pStream) || !m_pWizard->LaunchInstaller())
-        {
-            hResult = E_FAIL;
-        }
-        else
+        m_installerFile.Close();
+        if (m_pWizard->LaunchInstaller())
         {
             m_pWizard->SetNotifyDownload(0);
             m_pWizard->PostMessage(WM_QUIT, 0, 0);
             return;
         }
+        hResult = E_FAIL;
     }
+    m_installerFile.Discard();
     m_pWizard->FinishWithMessage(hResult == E_ABORT ? IDS_CANCELLED : IDS_UPDATE_FAILED);
 }
 
-bool CPgUpdateDownload::SaveInstaller(IStream* pStream)
+HRESULT CPgUpdateDownload::SaveInstaller(IStream* pStream)
 {
-    const std::string path = m_pWizard->GetInstallerPath();
-    if (path.empty() || pStream == nullptr)
-        return false;
-    // Others may read, write or delete it meanwhile: nothing is locked out.
-    fw::CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-
-    bool bComplete = true;
-    LARGE_INTEGER zero = {};
-    if (FAILED(pStream->Seek(zero, STREAM_SEEK_SET, nullptr)))
-        bComplete = false;
-    char block[kCopyBlock];
-    while (bComplete)
+    if (!m_installerFile.IsOpen())
     {
-        ULONG cbRead = 0;
-        const HRESULT hr = pStream->Read(block, kCopyBlock, &cbRead);
+        const HRESULT hr = m_installerFile.Create(m_pWizard->GetInstallerPath());
         if (FAILED(hr))
-        {
-            bComplete = false;
-            break;
-        }
-        if (cbRead == 0)
-            break;
-        DWORD cbWritten = 0;
-        if (!WriteFile(file.Get(), block, cbRead, &cbWritten, nullptr) || cbWritten != cbRead)
-            bComplete = false;
+            return hr;
     }
-    file.Reset();
-    if (!bComplete)
-    {
-        // A part of an installer is no installer.
-        DeleteFileA(path.c_str());
-        return false;
-    }
-    return true;
+    return m_installerFile.AppendFrom(pStream);
 }

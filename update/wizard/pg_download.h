@@ -1,10 +1,11 @@
 // Page 2: downloads the installer into the update folder, checks its size,
 // starts it and ends the updater so that the installer can replace the
-// product. A failure or a cancel ends on the finish page.
+// product. A failure or a cancel ends on the finish page and leaves no file.
 #pragma once
 
 #include "framework/dialog.h"
 #include "update/download/download_progress.h"
+#include "update/download/installer_file.h"
 #include "update/resource_ids.h"
 #include "update/wizard/progress_figures.h"
 #include "update/wizard/update_page.h"
@@ -30,10 +31,15 @@ public:
     void OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
                             const char* pszStatusText) override;
 
-    // Writes the whole stream to the installer path. A write that fails
-    // leaves no file behind.
-    bool SaveInstaller(IStream* pStream);
+    // Saves what has arrived of the installer since the last call, creating
+    // the file at the installer path on the first. S_OK, or why the file
+    // cannot be written.
+    HRESULT SaveInstaller(IStream* pStream);
+
+protected:
+    void OnDataArrived(IStream* pStream) override;
 
 private:
+    CInstallerFile m_installerFile;
     CProgressFigures m_figures;
 };

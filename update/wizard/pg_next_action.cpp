@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <new>
 #include <string>
 
 #include "framework/ansi_text.h"
@@ -13,6 +14,9 @@
 #include "update/wizard/update_wizard.h"
 
 namespace {
+
+// The question before cancelling carries this much of the wizard's title.
+constexpr int kCancelCaptionChars = 259;
 
 const int kChoiceIds[] = {IDC_RB_INSTALL_NOW, IDC_RB_SKIP_VERSION, IDC_RB_REMIND_DAY,
                           IDC_RB_REMIND_WEEK};
@@ -67,8 +71,9 @@ bool CPgUpdateNextAction::StartBrowser()
                                                  reinterpret_cast<void**>(&spContainer))) &&
         SUCCEEDED(spContainer->FindConnectionPoint(DIID_DWebBrowserEvents2, &spPoint)))
     {
-        m_spEventSink.Attach(new CBrowserEventSink(m_hWnd, kMsgBrowserFailed, m_spWebBrowser));
-        if (FAILED(spPoint->Advise(m_spEventSink, &m_dwEventCookie)))
+        m_spEventSink.Attach(new (std::nothrow)
+                                 CBrowserEventSink(m_hWnd, kMsgBrowserFailed, m_spWebBrowser));
+        if (!m_spEventSink || FAILED(spPoint->Advise(m_spEventSink, &m_dwEventCookie)))
         {
             m_spEventSink.Release();
             m_dwEventCookie = 0;
@@ -179,7 +184,7 @@ void CPgUpdateNextAction::OnNext()
 
 void CPgUpdateNextAction::OnCancel()
 {
-    if (ConfirmCancel(m_hWnd, *m_pWizard, 259))
+    if (ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars))
         m_pWizard->FinishWithMessage(IDS_CANCELLED);
 }
 

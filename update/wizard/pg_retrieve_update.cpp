@@ -10,7 +10,12 @@
 
 namespace {
 constexpr ULONG kReadBlock = 4095;
-}
+// The question before cancelling carries this much of the wizard's title.
+constexpr int kCancelCaptionChars = 259;
+// A check that has not ended by then is given up: a hidden automatic run
+// must never wait for ever on a server that accepts and says nothing.
+constexpr uint32_t kCheckLimitMs = 60 * 1000;
+} // namespace
 
 void CPgUpdateRetrieveUpdate::OnActivate()
 {
@@ -31,20 +36,25 @@ void CPgUpdateRetrieveUpdate::OnActivate()
         return;
     }
 
-    char szUrl[260] = {};
-    const HINSTANCE hResources = fw::GetModule()->GetResourceInstance();
-    if (LoadStringA(hResources, IDS_UPDATE_INFO_URL, szUrl, sizeof(szUrl)) == 0)
+    char szUrl[260];
+    if (fw::LoadResString(IDS_UPDATE_INFO_URL, szUrl) == 0)
     {
         // Without an address there is nothing to fetch: a failed start.
         OnDownloadComplete(nullptr, E_FAIL, nullptr);
         return;
     }
+    // Update information is short: a server announcing or sending more is
+    // not sending update information, and is not listened to any further.
+    TransferLimits limits;
+    limits.msTotal = kCheckLimitMs;
+    limits.cbMax = kMaxUpdateInfoSize;
+    SetLimits(limits);
     Download(szUrl, true);
 }
 
 void CPgUpdateRetrieveUpdate::OnCancel()
 {
-    if (ConfirmCancel(m_hWnd, *m_pWizard, 259))
+    if (ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars) && IsDownloading())
         Cancel();
 }
 
@@ -61,8 +71,11 @@ HRESULT CPgUpdateRetrieveUpdate::ReadBody(IStream* pStream)
     for (;;)
     {
         ULONG cbRead = 0;
-        const HRESULT hr = pStream->Read(block, kReadBlock, &cbRead);
-        if (FAILED(hr) || cbRead == 0)
+        // A read that fails is no end of the data: what came before it may
+        // be any part of the file.
+        if (FAILED(pStream->Read(block, kReadBlock, &cbRead)))
+            return E_FAIL;
+        if (cbRead == 0)
             break;
         // Update information is short; anything larger is not one.
         if (body.size() + cbRead > kMaxUpdateInfoSize)
@@ -86,14 +99,20 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
         if (pWizard->IsNewVersionAvailable())
         {
             pWizard->StampLastUpdateTime();
-            pWizard->SetActivePage(kPageNextAction);
+            if (!pWizard->SetActivePage(kPageNextAction))
+            {
+                // The update cannot be offered: say so rather than leave a
+                // page whose only button can no longer do anything.
+                pWizard->FinishWithMessage(IDS_UPDATE_FAILED);
+                pWizard->ShowWizard(true);
+                return;
+            }
             if (!g_bUserIsAdmin)
             {
-                const HINSTANCE hResources = fw::GetModule()->GetResourceInstance();
-                char szFormat[520] = {};
-                LoadStringA(hResources, IDS_NO_ADMIN_NOTICE, szFormat, sizeof(szFormat));
-                char szTarget[260] = {};
-                LoadStringA(hResources, IDS_DOWNLOAD_PAGE_URL, szTarget, sizeof(szTarget));
+                char szFormat[520];
+                fw::LoadResString(IDS_NO_ADMIN_NOTICE, szFormat);
+                char szTarget[260];
+                fw::LoadResString(IDS_DOWNLOAD_PAGE_URL, szTarget);
                 char szNotice[520] = {};
                 std::snprintf(szNotice, sizeof(szNotice), szFormat,
                               pWizard->m_availableVersion.Text().c_str(), szTarget);

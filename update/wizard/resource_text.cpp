@@ -11,8 +11,8 @@ constexpr int kTextBuffer = 260;
 
 std::string LoadResourceString(UINT uId)
 {
-    char szText[kTextBuffer] = {};
-    LoadStringA(fw::GetModule()->GetResourceInstance(), uId, szText, sizeof(szText));
+    char szText[kTextBuffer];
+    fw::LoadResString(uId, szText);
     return szText;
 }
 

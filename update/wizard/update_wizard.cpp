@@ -12,20 +12,26 @@ namespace {
 const int kButtonIds[] = {IDC_WIZ_NEXT, IDC_WIZ_CLOSE, IDC_WIZ_CANCEL};
 } // namespace
 
-bool ConfirmCancel(HWND hWndPage, CUpdateWizard& wizard, int cchCaption)
+bool ConfirmCancel(CPgUpdatePage& page, CUpdateWizard& wizard, int cchCaption)
 {
     char szCaption[260] = {};
     wizard.GetWindowText(szCaption, cchCaption + 1 < 260 ? cchCaption + 1 : 260);
-    char szQuestion[260] = {};
-    LoadStringA(fw::GetModule()->GetResourceInstance(), IDS_CONFIRM_CANCEL, szQuestion, 260);
-    return MessageBoxA(hWndPage, szQuestion, szCaption,
-                       MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
+    char szQuestion[260];
+    fw::LoadResString(IDS_CONFIRM_CANCEL, szQuestion);
+    const int nAnswer = MessageBoxA(page.GetPageWindow(), szQuestion, szCaption,
+                                    MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST);
+    return nAnswer == IDYES && wizard.m_pCurrentPage == &page;
 }
 
 CUpdateWizard::CUpdateWizard()
     : m_pCurrentPage(nullptr), m_pgRetrieveUpdate(this), m_pgNextAction(this), m_pgDownload(this),
       m_pgFinish(this), m_rcPage(), m_installerSize(0), m_manual(false)
 {
+}
+
+CUpdateWizard::~CUpdateWizard()
+{
+    AbandonTransfers();
 }
 
 LRESULT CUpdateWizard::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
@@ -52,28 +58,24 @@ LRESULT CUpdateWizard::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     return TRUE;
 }
 
-LRESULT CUpdateWizard::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
+LRESULT CUpdateWizard::OnNext(WORD, WORD, HWND, BOOL&)
 {
-    CPgUpdatePage* pPage = m_pCurrentPage;
-    switch (LOWORD(wParam))
-    {
-    case IDC_WIZ_NEXT:
-        if (pPage != nullptr)
-            pPage->OnNext();
-        break;
-    case IDC_WIZ_CLOSE:
-        if (pPage != nullptr)
-            pPage->OnClose();
-        break;
-    case IDC_WIZ_CANCEL:
-    case IDCANCEL:
-        if (pPage != nullptr)
-            pPage->OnCancel();
-        break;
-    default:
-        bHandled = FALSE;
-        break;
-    }
+    if (m_pCurrentPage != nullptr)
+        m_pCurrentPage->OnNext();
+    return 0;
+}
+
+LRESULT CUpdateWizard::OnClose(WORD, WORD, HWND, BOOL&)
+{
+    if (m_pCurrentPage != nullptr)
+        m_pCurrentPage->OnClose();
+    return 0;
+}
+
+LRESULT CUpdateWizard::OnCancel(WORD, WORD, HWND, BOOL&)
+{
+    if (m_pCurrentPage != nullptr)
+        m_pCurrentPage->OnCancel();
     return 0;
 }
 
@@ -94,13 +96,15 @@ CPgUpdatePage* CUpdateWizard::PageAt(int nIndex)
     }
 }
 
-void CUpdateWizard::SetActivePage(int nIndex)
+bool CUpdateWizard::SetActivePage(int nIndex)
 {
     CPgUpdatePage* pPage = PageAt(nIndex);
-    if (pPage == nullptr || pPage == m_pCurrentPage)
-        return;
+    if (pPage == nullptr)
+        return false;
+    if (pPage == m_pCurrentPage)
+        return true;
     if (pPage->CreatePage(m_hWnd, m_rcPage) == nullptr)
-        return;
+        return false;
 
     fw::CWindow pageWindow = pPage->GetPageWindow();
     pageWindow.EnableWindow(TRUE);
@@ -110,7 +114,7 @@ void CUpdateWizard::SetActivePage(int nIndex)
     // Activation may itself have moved on, for instance when a download
     // failed to start: that switch stands.
     if (m_pCurrentPage != pPrevious)
-        return;
+        return true;
 
     pageWindow.ShowWindow(SW_SHOW);
     if (pPrevious != nullptr)
@@ -121,13 +125,26 @@ void CUpdateWizard::SetActivePage(int nIndex)
     }
     m_pCurrentPage = pPage;
     FocusDefaultButton(m_hWnd, kButtonIds, 3);
+    return true;
 }
 
 void CUpdateWizard::FinishWithMessage(UINT uStringId)
 {
-    SetActivePage(kPageFinish);
+    // Without a finish page there is nothing left to show: the run ends
+    // rather than leave a wizard that cannot be closed.
+    if (!SetActivePage(kPageFinish))
+    {
+        PostMessage(WM_QUIT, 0, 0);
+        return;
+    }
     if (m_pCurrentPage == &m_pgFinish)
         m_pCurrentPage->SetMessageId(uStringId);
+}
+
+void CUpdateWizard::AbandonTransfers()
+{
+    m_pgRetrieveUpdate.Abandon();
+    m_pgDownload.Abandon();
 }
 
 void CUpdateWizard::EnableButtons(UINT uMask)
@@ -180,10 +197,14 @@ int CUpdateWizard::RunMessageLoop()
             ShowWizard(true);
             continue;
         }
+        // A message that the dialog takes for keyboard navigation is not
+        // translated: a typed character would reach an edit twice.
+        if (m_hWnd != nullptr && IsDialogMessageA(m_hWnd, &msg))
+            continue;
         TranslateMessage(&msg);
-        if (m_hWnd == nullptr || !IsDialogMessageA(m_hWnd, &msg))
-            DispatchMessageA(&msg);
+        DispatchMessageA(&msg);
     }
+    AbandonTransfers();
     return 0;
 }
 

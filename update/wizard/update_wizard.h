@@ -31,8 +31,9 @@ class CUpdateWizard;
 
 // The question before a running step is cancelled, owned by the page and
 // captioned with the wizard's title (at most cchCaption characters of it).
-// True when the user answers Yes.
-bool ConfirmCancel(HWND hWndPage, CUpdateWizard& wizard, int cchCaption);
+// True when the user answers Yes and the page is still the current one: the
+// run may have moved on while the question was open.
+bool ConfirmCancel(CPgUpdatePage& page, CUpdateWizard& wizard, int cchCaption);
 
 class CUpdateWizard : public fw::CDialogImpl<CUpdateWizard>
 {
@@ -40,18 +41,28 @@ public:
     enum { IDD = IDD_UPDATE_WIZARD };
 
     CUpdateWizard();
+    ~CUpdateWizard() override;
 
     BEGIN_MSG_MAP(CUpdateWizard)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER(WM_COMMAND, OnCommand)
+        COMMAND_ID_HANDLER(IDC_WIZ_NEXT, OnNext)
+        COMMAND_ID_HANDLER(IDC_WIZ_CLOSE, OnClose)
+        COMMAND_ID_HANDLER(IDC_WIZ_CANCEL, OnCancel)
+        COMMAND_ID_HANDLER(IDCANCEL, OnCancel)
     END_MSG_MAP()
 
-    void SetActivePage(int nIndex);
+    // True when the page was made and activated; false, with the current
+    // page unchanged, when it could not be made.
+    bool SetActivePage(int nIndex);
     void EnableButtons(UINT uMask);
     void ShowWizard(bool bShow);
     int RunMessageLoop();
-    // Switches to the finish page and shows the string there.
+    // Switches to the finish page and shows the string there; a finish page
+    // that cannot be made ends the run instead.
     void FinishWithMessage(UINT uStringId);
+    // Ends the downloads still running, so that the platform never calls
+    // into a page that is gone; they complete nothing.
+    void AbandonTransfers();
 
     bool IsInternetConnected() const;
     bool IsNewVersionAvailable() const;
@@ -82,7 +93,9 @@ public:
 
 private:
     LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
-    LRESULT OnCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnNext(WORD wNotifyCode, WORD wId, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnClose(WORD wNotifyCode, WORD wId, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnCancel(WORD wNotifyCode, WORD wId, HWND hWndCtl, BOOL& bHandled);
 
     CPgUpdatePage* PageAt(int nIndex);
 };
