@@ -6,8 +6,7 @@
 
 #include <string>
 
-#include "tests/support/paths.h"
-#include "update/exe_module.h"
+#include "tests/update/updater_process.h"
 #include "update/wizard/progress_figures.h"
 
 namespace {
@@ -15,22 +14,7 @@ namespace {
 class ProgressFiguresTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        static fw::ObjMapEntry s_objectMap[] = {{nullptr, nullptr, 0}};
-        g_module.Init(s_objectMap, GetModuleHandleA(nullptr), nullptr);
-        m_hLib = LoadLibraryA((testsupport::BinDir() / "res.dll").string().c_str());
-        ASSERT_NE(m_hLib, nullptr);
-        g_module.SetResourceInstance(m_hLib);
-    }
-
-    void TearDown() override
-    {
-        g_module.SetResourceInstance(GetModuleHandleA(nullptr));
-        FreeLibrary(m_hLib);
-    }
-
-    HMODULE m_hLib = nullptr;
+    static void SetUpTestSuite() { ASSERT_TRUE(PrepareProcessLikeTheUpdater()); }
 };
 
 TEST_F(ProgressFiguresTest, SizesAndTimesInSteadyFigures)

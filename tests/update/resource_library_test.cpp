@@ -109,14 +109,14 @@ protected:
     {
         m_hLib = LoadLibraryA((testsupport::BinDir() / GetParam()).string().c_str());
         ASSERT_NE(m_hLib, nullptr);
-        g_module.SetResourceInstance(m_hLib);
+        m_hPrevious = g_module.SetResourceInstance(m_hLib);
     }
 
     void TearDown() override
     {
         for (HWND hWnd : m_windows)
             DestroyWindow(hWnd);
-        g_module.SetResourceInstance(GetModuleHandleA(nullptr));
+        g_module.SetResourceInstance(m_hPrevious);
         if (m_hLib != nullptr)
             FreeLibrary(m_hLib);
     }
@@ -219,6 +219,7 @@ protected:
     }
 
     HMODULE m_hLib = nullptr;
+    HINSTANCE m_hPrevious = nullptr;
     std::vector<HWND> m_windows;
 };
 
