@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+
 namespace fw {
 
 template <typename Traits>
@@ -114,6 +116,28 @@ struct FontTraits
     static void Close(Type h) { ::DeleteObject(h); }
 };
 
+// CNG's algorithm providers, keys and hashes.
+struct BCryptAlgTraits
+{
+    using Type = BCRYPT_ALG_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+
+struct BCryptKeyTraits
+{
+    using Type = BCRYPT_KEY_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptDestroyKey(h); }
+};
+
+struct BCryptHashTraits
+{
+    using Type = BCRYPT_HASH_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptDestroyHash(h); }
+};
+
 struct IconTraits
 {
     using Type = HICON;
@@ -130,6 +154,9 @@ using CGlobalBlock = CScopedHandle<GlobalTraits>;
 using CLocalBlock = CScopedHandle<LocalTraits>;
 using CSidHandle = CScopedHandle<SidTraits>;
 using CFontHandle = CScopedHandle<FontTraits>;
+using CBCryptAlgHandle = CScopedHandle<BCryptAlgTraits>;
+using CBCryptKeyHandle = CScopedHandle<BCryptKeyTraits>;
+using CBCryptHashHandle = CScopedHandle<BCryptHashTraits>;
 // Icons this code loaded in a size of its own choosing; shared icons are not
 // held.
 using CIconHandle = CScopedHandle<IconTraits>;

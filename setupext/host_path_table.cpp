@@ -1,63 +1,66 @@
 #include "setupext/host_path_table.h"
 
-#include <cstring>
+#include <algorithm>
+#include <string>
 
 #include "framework/handles.h"
 
 namespace setupext {
 
-const char kHostKey[] = "Software\\Halvik\\Kestrix!";
-const char kProductKey[] = "SOFTWARE\\Vexil ZSP";
-const char kWorkDirValue[] = "Working Directory";
-const char kWorkDirEntry[] = "%WDIR%";
-const char kProductDirEntry[] = "%VZSPDIR%";
+const TCHAR kHostKey[] = TEXT("Software\\Halvik\\Kestrix!");
+const TCHAR kProductKey[] = TEXT("SOFTWARE\\Vexil ZSP");
+const TCHAR kWorkDirValue[] = TEXT("Working Directory");
+const TCHAR kWorkDirEntry[] = TEXT("%WDIR%");
+const TCHAR kProductDirEntry[] = TEXT("%VZSPDIR%");
 
 namespace {
 
 struct HostValue
 {
-    const char* pszEntry;
-    const char* pszValue;
+    const TCHAR* pszEntry;
+    const TCHAR* pszValue;
     bool bDriveOnly;
 };
 
 const HostValue kHostValues[] = {
-    {"%EXEDRIVE%", "EXE Path", true},
-    {"%PROGRAMDIR%", "ProgramDir", false},
+    {TEXT("%EXEDRIVE%"), TEXT("EXE Path"), true},
+    {TEXT("%PROGRAMDIR%"), TEXT("ProgramDir"), false},
     {kWorkDirEntry, kWorkDirValue, false},
 };
 
-// Appends strings to the table and keeps the zero byte that ends it.
+using Traits = std::char_traits<TCHAR>;
+
+// Appends strings to the table and keeps the zero character that ends it.
 class CTableWriter
 {
 public:
-    explicit CTableWriter(char (&achTable)[kcbHostPathTable])
-        : m_pNext(achTable), m_cbLeft(sizeof(achTable))
+    explicit CTableWriter(TCHAR (&achTable)[kcchHostPathTable])
+        : m_pNext(achTable), m_cchLeft(kcchHostPathTable)
     {
     }
 
-    bool Append(const char* psz)
+    bool Append(const TCHAR* psz)
     {
-        const size_t cb = std::strlen(psz) + 1;
-        if (cb >= m_cbLeft)
+        const size_t cch = Traits::length(psz) + 1;
+        if (cch >= m_cchLeft)
             return false;
-        std::memcpy(m_pNext, psz, cb);
-        m_pNext += cb;
-        m_cbLeft -= cb;
+        Traits::copy(m_pNext, psz, cch);
+        m_pNext += cch;
+        m_cchLeft -= cch;
         return true;
     }
 
 private:
-    char* m_pNext;
-    size_t m_cbLeft;
+    TCHAR* m_pNext;
+    size_t m_cchLeft;
 };
 
-char ToAsciiLower(char ch)
+TCHAR ToAsciiLower(TCHAR ch)
 {
-    return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+    return (ch >= 'A' && ch <= 'Z') ? static_cast<TCHAR>(ch - 'A' + 'a') : ch;
 }
 
-bool EqualIgnoringAsciiCase(const char* pszA, const char* pszB)
+bool EqualIgnoringAsciiCase(const TCHAR* pszA, const TCHAR* pszB)
 {
     for (; *pszA != '\0' && ToAsciiLower(*pszA) == ToAsciiLower(*pszB); ++pszA, ++pszB)
     {
@@ -67,37 +70,39 @@ bool EqualIgnoringAsciiCase(const char* pszA, const char* pszB)
 
 } // namespace
 
-bool ReadExpandedValue(HKEY hKey, const char* pszName, char (&szExpanded)[kcchPath])
+bool ReadExpandedValue(HKEY hKey, const TCHAR* pszName, TCHAR (&szExpanded)[kcchPath])
 {
-    // The byte past the read limit stays zero, so that a value stored
-    // without its terminator still ends inside the buffer.
-    char szRaw[kcbValueRead + 1] = {};
-    DWORD cbRaw = kcbValueRead;
-    if (RegQueryValueExA(hKey, pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(szRaw),
-                         &cbRaw) != ERROR_SUCCESS)
+    // The buffer is zero-filled, so a value stored without its terminator
+    // ends inside it. Such a value must still end within the read limit:
+    // 261 characters without a terminator are 261 characters, too long
+    // however they were stored.
+    TCHAR szRaw[kcchValueRead] = {};
+    DWORD cbRaw = sizeof(szRaw);
+    if (RegQueryValueEx(hKey, pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(szRaw),
+                        &cbRaw) != ERROR_SUCCESS)
         return false;
-    if (szRaw[0] == '\0')
+    if (szRaw[0] == '\0' || Traits::find(szRaw, kcchValueRead, '\0') == nullptr)
         return false;
     // An expansion cut short by the buffer would name some other folder.
-    char szWork[kcchPath] = {};
-    const DWORD cchNeeded = ExpandEnvironmentStringsA(szRaw, szWork, kcchPath);
+    TCHAR szWork[kcchPath] = {};
+    const DWORD cchNeeded = ExpandEnvironmentStrings(szRaw, szWork, kcchPath);
     if (cchNeeded == 0 || cchNeeded > static_cast<DWORD>(kcchPath))
         return false;
-    std::memcpy(szExpanded, szWork, sizeof(szExpanded));
+    Traits::copy(szExpanded, szWork, kcchPath);
     return true;
 }
 
-bool BuildHostPathTable(char (&achTable)[kcbHostPathTable])
+bool BuildHostPathTable(TCHAR (&achTable)[kcchHostPathTable])
 {
-    std::memset(achTable, 0, sizeof(achTable));
+    std::fill(std::begin(achTable), std::end(achTable), TCHAR());
     CTableWriter table(achTable);
     {
         fw::CRegKeyHandle hostKey;
-        if (RegOpenKeyA(HKEY_CURRENT_USER, kHostKey, hostKey.Receive()) != ERROR_SUCCESS)
+        if (RegOpenKey(HKEY_CURRENT_USER, kHostKey, hostKey.Receive()) != ERROR_SUCCESS)
             return false;
         for (const HostValue& value : kHostValues)
         {
-            char szExpanded[kcchPath];
+            TCHAR szExpanded[kcchPath];
             if (!ReadExpandedValue(hostKey.Get(), value.pszValue, szExpanded))
                 return false;
             if (value.bDriveOnly)
@@ -108,36 +113,36 @@ bool BuildHostPathTable(char (&achTable)[kcbHostPathTable])
     }
 
     fw::CRegKeyHandle productKey;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kProductKey, productKey.Receive()) != ERROR_SUCCESS)
+    if (RegOpenKey(HKEY_LOCAL_MACHINE, kProductKey, productKey.Receive()) != ERROR_SUCCESS)
         return true;
-    char szProductDir[kcchPath];
+    TCHAR szProductDir[kcchPath];
     return ReadExpandedValue(productKey.Get(), nullptr, szProductDir) &&
            table.Append(kProductDirEntry) && table.Append(szProductDir);
 }
 
-const char* FindPathEntry(const char* pTable, const char* pszName)
+const TCHAR* FindPathEntry(const TCHAR* pTable, const TCHAR* pszName)
 {
     // Names and values alternate: only names are compared, and an empty
     // value does not end the walk.
-    for (const char* pszEntry = pTable; *pszEntry != '\0';)
+    for (const TCHAR* pszEntry = pTable; *pszEntry != '\0';)
     {
-        const char* pszValue = pszEntry + std::strlen(pszEntry) + 1;
+        const TCHAR* pszValue = pszEntry + Traits::length(pszEntry) + 1;
         if (EqualIgnoringAsciiCase(pszEntry, pszName))
             return pszValue;
-        pszEntry = pszValue + std::strlen(pszValue) + 1;
+        pszEntry = pszValue + Traits::length(pszValue) + 1;
     }
     return nullptr;
 }
 
-bool LookUpHostPath(const char* pszName, char (&szValue)[kcchPath])
+bool LookUpHostPath(const TCHAR* pszName, TCHAR (&szValue)[kcchPath])
 {
-    char achTable[kcbHostPathTable];
+    TCHAR achTable[kcchHostPathTable];
     if (!BuildHostPathTable(achTable))
         return false;
-    const char* pszValue = FindPathEntry(achTable, pszName);
+    const TCHAR* pszValue = FindPathEntry(achTable, pszName);
     if (pszValue == nullptr)
         return false;
-    lstrcpynA(szValue, pszValue, kcchPath);
+    lstrcpyn(szValue, pszValue, kcchPath);
     return true;
 }
 

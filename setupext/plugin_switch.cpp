@@ -4,7 +4,8 @@
 
 #include <shlwapi.h>
 
-#include <cstring>
+#include <iterator>
+#include <string>
 
 #include "framework/handles.h"
 #include "setupext/host_path_table.h"
@@ -13,21 +14,28 @@ namespace setupext {
 
 namespace {
 
-const char kSettingsFileName[] = "ZSPlugin.ini";
+const TCHAR kSettingsFileName[] = TEXT("ZSPlugin.ini");
 
 using TurnOnPluginProc = void(WINAPI*)(int, int);
 
 } // namespace
 
-bool SwitchOnPlugin(bool bFirstFlag, int nSecondFlag, const char* pszFileName)
+bool SwitchOnPlugin(bool bFirstFlag, int nSecondFlag, const TCHAR* pszFileName)
 {
-    char szPath[kcchPath];
+    // Without a name the path would be the product folder itself, and the
+    // loader would try the folder's name plus ".dll" beside it.
+    if (*pszFileName == '\0')
+        return false;
+    TCHAR szPath[kcchPath];
     if (!LookUpHostPath(kProductDirEntry, szPath))
         return false;
-    if (!PathAppendA(szPath, pszFileName))
+    // A relative folder would be taken from the installer's current folder.
+    if (PathIsRelative(szPath) || !PathAppend(szPath, pszFileName))
         return false;
 
-    fw::CModuleHandle plugin(LoadLibraryA(szPath));
+    // The plug-in's own dependencies come from its own folder, not from the
+    // folder the installer was started from (often a download folder).
+    fw::CModuleHandle plugin(LoadLibraryEx(szPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!plugin)
         return false;
     auto pfnTurnOnPlugin = reinterpret_cast<TurnOnPluginProc>(
@@ -40,10 +48,10 @@ bool SwitchOnPlugin(bool bFirstFlag, int nSecondFlag, const char* pszFileName)
 
 std::optional<bool> ReadAntiSpamSwitch()
 {
-    char szPath[kcchPath];
+    TCHAR szPath[kcchPath];
     {
         fw::CRegKeyHandle hostKey;
-        if (RegOpenKeyA(HKEY_CURRENT_USER, kHostKey, hostKey.Receive()) != ERROR_SUCCESS)
+        if (RegOpenKey(HKEY_CURRENT_USER, kHostKey, hostKey.Receive()) != ERROR_SUCCESS)
             return std::nullopt;
         if (!ReadExpandedValue(hostKey.Get(), kWorkDirValue, szPath))
             return std::nullopt;
@@ -51,14 +59,15 @@ std::optional<bool> ReadAntiSpamSwitch()
 
     // The host writes the file name straight after the folder, without a
     // separator. A folder that leaves no room for it names no file at all.
-    const size_t cchFolder = std::strlen(szPath);
-    if (cchFolder + sizeof(kSettingsFileName) > sizeof(szPath))
+    using Traits = std::char_traits<TCHAR>;
+    const size_t cchFolder = Traits::length(szPath);
+    if (cchFolder + std::size(kSettingsFileName) > std::size(szPath))
         return std::nullopt;
-    std::memcpy(szPath + cchFolder, kSettingsFileName, sizeof(kSettingsFileName));
+    Traits::copy(szPath + cchFolder, kSettingsFileName, std::size(kSettingsFileName));
 
-    if (!PathFileExistsA(szPath))
+    if (!PathFileExists(szPath))
         return false;
-    return GetPrivateProfileIntA("AntiSpam", "Junk", 0, szPath) != 0;
+    return GetPrivateProfileInt(TEXT("AntiSpam"), TEXT("Junk"), 0, szPath) != 0;
 }
 
 } // namespace setupext

@@ -1,5 +1,6 @@
 // The installer's string stack: how arguments reach the entry points and
-// how answers go back.
+// how answers go back. TCHAR is char in setupext.dll and wchar_t in its
+// Unicode build: the installer's text is of the same width as ours.
 #pragma once
 
 #include <windows.h>
@@ -9,11 +10,11 @@
 namespace setupext {
 
 // One entry of the stack. The installer shares this layout, so it is fixed:
-// the address of the entry below, then the text in string size bytes.
+// the address of the entry below, then the text in string size characters.
 struct StackNode
 {
     StackNode* m_pNext;
-    char m_szText[1];
+    TCHAR m_szText[1];
 };
 static_assert(offsetof(StackNode, m_szText) == 4, "the installer reads the text at offset 4");
 
@@ -30,9 +31,9 @@ void RecordCallContext(int nStringSize, StackNode** ppStackTop);
 
 // Takes the top entry off the stack into pszDest, cut to cchDest - 1
 // characters. Returns 1 and leaves pszDest alone when there is no entry.
-int PopStackString(char* pszDest, int cchDest);
+int PopStackString(TCHAR* pszDest, int cchDest);
 
 // Puts a copy of pszText, cut to string size - 1 characters, on the stack.
-void PushStackString(const char* pszText);
+void PushStackString(const TCHAR* pszText);
 
 } // namespace setupext

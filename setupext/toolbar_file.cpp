@@ -11,36 +11,37 @@ namespace setupext {
 
 namespace {
 
-const char kToolbarFileName[] = "kxuser.def";
-const char kScriptFileName[] = "script.txt";
+const TCHAR kToolbarFileName[] = TEXT("kxuser.def");
+const TCHAR kScriptFileName[] = TEXT("script.txt");
+// The markers are bytes of the file, searched as such in either build.
 const char kSectionMarker[] = "[MailerForm_Vexil32Antispam]";
 const char kJunkCommandMarker[] = "[mMarkSpamJUNK]";
 const char kNotJunkCommandMarker[] = "[mMarkSpamNOTJUNK]";
 
 constexpr DWORD kcbCopyBlock = 16384;
 
-// PathCombineA puts exactly one backslash between the two, whether or not
+// PathCombine puts exactly one backslash between the two, whether or not
 // the folder ends in one. A join that does not fit leaves the path empty,
 // and an empty path names no file.
-void JoinPath(const char* pszFolder, const char* pszFileName, char (&szPath)[kcchPath])
+void JoinPath(const TCHAR* pszFolder, const TCHAR* pszFileName, TCHAR (&szPath)[kcchPath])
 {
-    if (PathCombineA(szPath, pszFolder, pszFileName) == nullptr)
+    if (PathCombine(szPath, pszFolder, pszFileName) == nullptr)
         szPath[0] = '\0';
 }
 
-bool FormToolbarFilePath(char (&szPath)[kcchPath])
+bool FormToolbarFilePath(TCHAR (&szPath)[kcchPath])
 {
-    char szWorkDir[kcchPath];
+    TCHAR szWorkDir[kcchPath];
     if (!LookUpHostPath(kWorkDirEntry, szWorkDir))
         return false;
     JoinPath(szWorkDir, kToolbarFileName, szPath);
     return true;
 }
 
-void FormScriptPath(char (&szPath)[kcchPath])
+void FormScriptPath(TCHAR (&szPath)[kcchPath])
 {
-    char szTempDir[kcbValueRead] = {};
-    const DWORD cchTempDir = GetTempPathA(kcchPath, szTempDir);
+    TCHAR szTempDir[kcchValueRead] = {};
+    const DWORD cchTempDir = GetTempPath(kcchPath, szTempDir);
     if (cchTempDir == 0 || cchTempDir >= static_cast<DWORD>(kcchPath))
     {
         szPath[0] = '\0';
@@ -81,9 +82,9 @@ bool CopyToEnd(HANDLE hScript, HANDLE hToolbar, LARGE_INTEGER oldEnd)
 
 } // namespace
 
-bool ScanToolbarFile(const char* pszPath, ToolbarScan mode)
+bool ScanToolbarFile(const TCHAR* pszPath, ToolbarScan mode)
 {
-    fw::CFileHandle file(CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    fw::CFileHandle file(CreateFile(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
@@ -112,13 +113,13 @@ bool ScanToolbarFile(const char* pszPath, ToolbarScan mode)
 
 bool AppendToolbarScript()
 {
-    char szToolbarPath[kcchPath];
+    TCHAR szToolbarPath[kcchPath];
     if (!FormToolbarFilePath(szToolbarPath))
         return false;
     if (ScanToolbarFile(szToolbarPath, ToolbarScan::Section))
         return true;
 
-    fw::CFileHandle toolbar(CreateFileA(szToolbarPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    fw::CFileHandle toolbar(CreateFile(szToolbarPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!toolbar)
         return false;
@@ -126,9 +127,9 @@ bool AppendToolbarScript()
     if (!SetFilePointerEx(toolbar.Get(), LARGE_INTEGER{}, &oldEnd, FILE_END))
         return false;
 
-    char szScriptPath[kcchPath];
+    TCHAR szScriptPath[kcchPath];
     FormScriptPath(szScriptPath);
-    fw::CFileHandle script(CreateFileA(szScriptPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    fw::CFileHandle script(CreateFile(szScriptPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!script)
         return false;
@@ -137,7 +138,7 @@ bool AppendToolbarScript()
 
 std::optional<bool> HasToolbarCommands()
 {
-    char szToolbarPath[kcchPath];
+    TCHAR szToolbarPath[kcchPath];
     if (!FormToolbarFilePath(szToolbarPath))
         return std::nullopt;
     return ScanToolbarFile(szToolbarPath, ToolbarScan::Commands);

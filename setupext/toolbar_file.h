@@ -2,6 +2,8 @@
 // and appending the installer's toolbar script to it once.
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
 
 namespace setupext {
@@ -13,8 +15,9 @@ enum class ToolbarScan
 };
 
 // Searches the file's text, up to its first NUL byte, for the markers of the
-// mode, ignoring case. A file that can't be read holds no markers.
-bool ScanToolbarFile(const char* pszPath, ToolbarScan mode);
+// mode, ignoring case. The file's bytes are searched as they are, whatever
+// the width of our own text. A file that can't be read holds no markers.
+bool ScanToolbarFile(const TCHAR* pszPath, ToolbarScan mode);
 
 // Appends the whole of the installer's script to the host's toolbar file
 // unless the file already holds the product's section header.

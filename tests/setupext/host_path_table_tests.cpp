@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -35,7 +36,7 @@ protected:
     // The table's entries in order, or nothing when the build fails.
     static std::optional<Entries> Build()
     {
-        char achTable[setupext::kcbHostPathTable];
+        char achTable[setupext::kcchHostPathTable];
         if (!setupext::BuildHostPathTable(achTable))
             return std::nullopt;
         Entries entries;
@@ -150,6 +151,33 @@ TEST_F(HostPathTableTest, ValueStoredWithoutTerminatorEndsAtTheReadLimit)
     }
 }
 
+TEST_F(HostPathTableTest, UnterminatedValueOf261BytesFailsEvenWhereItsExpansionFits)
+{
+    // The values name the real folders through a variable whose name is
+    // longer than its value, so the expansion is short enough; only the
+    // missing terminator within 261 bytes tells the value is too long.
+    const auto reference = [this](const std::filesystem::path& folder, size_t cch) {
+        const std::string name(folder.string().size() + 20, 'V');
+        SetEnvironment(name, folder.string());
+        return PaddedFolder("%" + name + "%", cch);
+    };
+    InstallPlugin("test_plugin.dll", "vxzsp.dll");
+    WriteBytes(WorkDir() / "kxuser.def", "[mMarkSpamJUNK][mMarkSpamNOTJUNK]");
+
+    SetHostBytes("Working Directory", reference(WorkDir(), 260));
+    EXPECT_EQ(Ask("IsToolBar"), "1") << "260 bytes without a terminator";
+    SetHostBytes("Working Directory", reference(WorkDir(), 261));
+    EXPECT_EQ(Ask("IsToolBar"), std::nullopt) << "261 bytes without a terminator";
+    SetHostValue("Working Directory", WorkDir().string());
+
+    SetValueBytes("", reference(ProductDir(), 260));
+    CallWithArgument("DoRegPlg", "vxzsp.dll");
+    EXPECT_EQ(PluginLog().size(), 3u) << "260 bytes without a terminator";
+    SetValueBytes("", reference(ProductDir(), 261));
+    CallWithArgument("DoRegPlg", "vxzsp.dll");
+    EXPECT_EQ(PluginLog().size(), 3u) << "261 bytes without a terminator";
+}
+
 TEST_F(HostPathTableTest, EnvironmentReferencesAreExpandedWhateverTheValueType)
 {
     SetEnvironment("SETUPEXT_TEST_ROOT", ScratchDir().string());
@@ -200,7 +228,7 @@ TEST_F(HostPathTableTest, ExePathOfOneCharacterGivesAOneCharacterDrive)
 
 TEST_F(HostPathTableTest, LookupIgnoresLetterCase)
 {
-    char achTable[setupext::kcbHostPathTable];
+    char achTable[setupext::kcchHostPathTable];
     ASSERT_TRUE(setupext::BuildHostPathTable(achTable));
     const std::string workDir = WorkDir().string() + "\\";
     for (const char* pszName : {"%wdir%", "%WDIR%", "%WdIr%"})

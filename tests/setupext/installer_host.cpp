@@ -110,8 +110,18 @@ testing::AssertionResult CInstallerStack::ChangedBy(size_t cPopped,
     return testing::AssertionSuccess();
 }
 
-CSetupExtLibrary::CSetupExtLibrary()
-    : m_hModule(LoadLibraryA((testsupport::BinDir() / "setupext.dll").string().c_str()))
+std::filesystem::path AnsiLibraryPath()
+{
+    return testsupport::BinDir() / "setupext.dll";
+}
+
+std::filesystem::path UnicodeLibraryPath()
+{
+    return testsupport::BinDir() / "x86-unicode" / "setupext.dll";
+}
+
+CSetupExtLibrary::CSetupExtLibrary(const std::filesystem::path& path)
+    : m_hModule(LoadLibraryW(path.c_str()))
 {
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -61,12 +62,17 @@ private:
     std::vector<MarkedEntry> m_marked;
 };
 
-// setupext.dll, loaded from beside the test program for one test and
-// freed with it, so that every test starts with the library fresh.
+// The two builds of the library: for installers of 8-bit text beside the
+// test program, for installers of UTF-16 text in x86-unicode below it.
+std::filesystem::path AnsiLibraryPath();
+std::filesystem::path UnicodeLibraryPath();
+
+// setupext.dll, loaded for one test and freed with it, so that every test
+// starts with the library fresh.
 class CSetupExtLibrary
 {
 public:
-    CSetupExtLibrary();
+    explicit CSetupExtLibrary(const std::filesystem::path& path = AnsiLibraryPath());
     ~CSetupExtLibrary();
 
     CSetupExtLibrary(const CSetupExtLibrary&) = delete;

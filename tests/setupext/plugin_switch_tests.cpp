@@ -67,6 +67,31 @@ TEST_F(PluginSwitchTest, NameIsOnePathComponentBelowTheProductFolder)
                                 "TurnOnPlugin 0 1", "detach"}));
 }
 
+TEST_F(PluginSwitchTest, PluginsOwnLibrariesComeFromItsFolder)
+{
+    // The helper also lies beside this program, as a planted copy would lie
+    // beside an installer in a download folder: the loader looks there
+    // first unless the plug-in's folder takes its place.
+    InstallPlugin("test_plugin_dependent.dll", "dependent.dll");
+    InstallPlugin("test_plugin_helper.dll", "test_plugin_helper.dll");
+    CallWithArgument("DoRegPlg", "dependent.dll");
+    EXPECT_EQ(PluginLog(),
+              (Log{"attach", "TurnOnPlugin 1 1",
+                   "helper 1 " + (ProductDir() / "test_plugin_helper.dll").string(), "detach"}));
+}
+
+TEST_F(PluginSwitchTest, ProductFolderThatIsNoFullPathLoadsNothing)
+{
+    // Taken from the current folder, "product" would name the real one.
+    char szOldDir[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, szOldDir), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(ScratchDir().string().c_str()));
+    SetProductDir("product");
+    CallWithArgument("DoRegPlg", "vxzsp.dll");
+    SetCurrentDirectoryA(szOldDir);
+    EXPECT_TRUE(PluginLog().empty());
+}
+
 TEST_F(PluginSwitchTest, WithoutTheProductKeyNothingIsLoaded)
 {
     DeleteProductKey();

@@ -56,8 +56,8 @@ void CSetupExtTest::SetUp()
     SetEnvironment("TEMP", m_tempDir.string());
     SetEnvironment(kPluginLogVariable, (ScratchDir() / "plugin.log").string());
 
-    m_library = std::make_unique<CSetupExtLibrary>();
-    ASSERT_NE(m_library->Module(), nullptr) << "setupext.dll could not be loaded";
+    m_library = std::make_unique<CSetupExtLibrary>(LibraryPath());
+    ASSERT_NE(m_library->Module(), nullptr) << LibraryPath() << " could not be loaded";
 }
 
 void CSetupExtTest::TearDown()
@@ -77,6 +77,18 @@ void CSetupExtTest::SetHostBytes(const std::string& name, const std::string& byt
 {
     ASSERT_TRUE(testsupport::WriteValue(HKEY_CURRENT_USER, kHostKey, name, REG_BINARY,
                                         bytes.data(), static_cast<DWORD>(bytes.size())));
+}
+
+void CSetupExtTest::SetWorkFolder(const std::filesystem::path& folder)
+{
+    const std::wstring value = folder.wstring() + L"\\";
+    fw::CRegKeyHandle key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kHostKey, 0, KEY_SET_VALUE, key.Receive()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.Get(), L"Working Directory", 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
 }
 
 void CSetupExtTest::DeleteHostValue(const std::string& name)

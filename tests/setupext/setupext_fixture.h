@@ -36,6 +36,9 @@ protected:
     // (the work folder, with a trailing backslash); the product key's
     // default value is the product folder.
     void SetHostValue(const std::string& name, const std::string& value, DWORD dwType = REG_SZ);
+    // A working folder whose name may lie outside the ANSI code page,
+    // stored as UTF-16 with a trailing backslash.
+    void SetWorkFolder(const std::filesystem::path& folder);
     void SetHostBytes(const std::string& name, const std::string& bytes);
     void DeleteHostValue(const std::string& name);
     void DeleteHostKey();
@@ -57,6 +60,8 @@ protected:
     // What the plug-in libraries recorded: "attach", "TurnOnPlugin a b", "detach".
     std::vector<std::string> PluginLog() const;
 
+    // The build of the library that the test calls.
+    virtual std::filesystem::path LibraryPath() const { return AnsiLibraryPath(); }
     CSetupExtLibrary& Library() { return *m_library; }
 
     // Calls an entry point that answers a question, on a stack that holds

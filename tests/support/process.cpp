@@ -24,10 +24,30 @@ bool ChildProcess::Start(const std::string& commandLine, const std::string& appl
                         currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
                         &info))
         return false;
+    Adopt(info);
+    return true;
+}
+
+bool ChildProcess::Start(const std::wstring& commandLine)
+{
+    std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
+    commandBuffer.push_back(L'\0');
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandBuffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info))
+        return false;
+    Adopt(info);
+    return true;
+}
+
+void ChildProcess::Adopt(const PROCESS_INFORMATION& info)
+{
     CloseHandle(info.hThread);
     m_process.Reset(info.hProcess);
     m_dwProcessId = info.dwProcessId;
-    return true;
 }
 
 bool ChildProcess::WaitForExit(DWORD dwTimeoutMs, DWORD* pdwExitCode)

@@ -25,6 +25,8 @@ public:
     // empty applicationPath, the program is found from the command line.
     bool Start(const std::string& commandLine, const std::string& applicationPath = "",
                const std::string& currentDirectory = "");
+    // The same for a command line that the ANSI code page can't hold.
+    bool Start(const std::wstring& commandLine);
 
     // False on time-out; the process then keeps running.
     bool WaitForExit(DWORD dwTimeoutMs, DWORD* pdwExitCode = nullptr);
@@ -35,6 +37,8 @@ public:
     HANDLE Handle() const { return m_process.Get(); }
 
 private:
+    void Adopt(const PROCESS_INFORMATION& info);
+
     fw::CKernelHandle m_process;
     DWORD m_dwProcessId = 0;
 };

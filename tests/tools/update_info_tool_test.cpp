@@ -311,15 +311,14 @@ TEST_F(UpdateInfoToolTest, CheckNamesTheMissingOrMalformedField)
 
 TEST_F(UpdateInfoToolTest, CheckRejectsAVersionTheUpdaterCannotCompare)
 {
-    EXPECT_RUN(CheckBody("latest 10 http://h/n http://h/s"), 1, "never be offered");
-    EXPECT_RUN(CheckBody("\xEF\xBB\xBF"
-                         "2.5.0.301 10 http://h/n http://h/s"),
-               1, "byte-order mark");
-
-    // Two numbers are compared, but the text stays the fresh 0.0.0.0.
-    const ToolRun twoNumbers = CheckBody("2.5 10 http://h/n http://h/s");
-    EXPECT_RUN(twoNumbers, 1, "compare it as 2.5.0");
-    EXPECT_NE(twoNumbers.err.find("vxzsp-0.0.0.0.exe"), std::string::npos) << Describe(twoNumbers);
+    for (const char* pszVersion : {"latest", "2.5", "3.0"})
+        EXPECT_RUN(CheckBody(std::string(pszVersion) + " 10 http://h/n http://h/s"), 1,
+                   "does not start with three numbers separated by dots, such as 2.5.0.301: the "
+                   "updater would reject the file");
+    // Skipped now, but not by the updaters already in the field.
+    const ToolRun mark = CheckBody("\xEF\xBB\xBF" "2.5.0.301 10 http://h/n http://h/s");
+    EXPECT_RUN(mark, 2, "byte-order mark: this updater skips it");
+    EXPECT_NE(mark.out.find("vxzsp-2.5.0.301.exe"), std::string::npos) << Describe(mark);
 }
 
 TEST_F(UpdateInfoToolTest, CheckWarnsOfWhatTheUpdaterSkipsOrIgnores)
@@ -349,6 +348,83 @@ TEST_F(UpdateInfoToolTest, CheckComparesTheInstallerWithTheAnnouncedSize)
                "would delete the download");
     EXPECT_RUN(Run("check " + Quoted(info) + " --installer " + Quoted(PathOf("absent.exe"))), 1,
                "no installer");
+}
+
+// Update information signed with plain openssl at build time
+// (tests/update/sign-update-info) with the test keys a, b and c.
+std::string TestKeys(const std::string& name)
+{
+    return Quoted((testsupport::BinDir().parent_path() / "test-keys" / name).string());
+}
+
+TEST_F(UpdateInfoToolTest, CheckVerifiesTheSignatureAsTheUpdaterDoes)
+{
+    const std::string signedA = TestKeys("update-info/signed-a.txt");
+    const std::string keyA = " --key " + TestKeys("a.pub.pem");
+    const ToolRun good = Run("check " + signedA + keyA);
+    EXPECT_EQ(good.dwExitCode, 0u) << Describe(good);
+    EXPECT_NE(good.out.find("signature          valid"), std::string::npos) << Describe(good);
+    // Rotation: any one of the keys.
+    const ToolRun rotated = Run("check " + TestKeys("update-info/signed-b.txt") + keyA + " --key " +
+                                TestKeys("b.pub.pem"));
+    EXPECT_EQ(rotated.dwExitCode, 0u) << Describe(rotated);
+
+    std::string changed = ReadWholeFile((testsupport::BinDir().parent_path() / "test-keys" /
+                                         "update-info" / "signed-a.txt").string());
+    changed.replace(changed.find("2.5.0.301"), 9, "2.5.0.302");
+    const std::string changedPath = MakeInfoFile("changed.txt", changed);
+    const std::string unsignedPath = MakeInfoFile("unsigned.txt", changed.substr(0, changed.find("signature=")));
+    const char kBadSignature[] = "the file was changed after it was signed, or signed with another key";
+    EXPECT_RUN(Run("check " + TestKeys("update-info/signed-c.txt") + keyA), 1, kBadSignature);
+    EXPECT_RUN(Run("check " + Quoted(changedPath) + keyA), 1, kBadSignature);
+    EXPECT_RUN(Run("check " + Quoted(unsignedPath) + keyA), 1, "has no signature= token");
+    EXPECT_RUN(Run("check " + TestKeys("update-info/signed-a-without-digest.txt") + keyA), 1,
+               "has no sha256= token");
+    EXPECT_RUN(Run("check " + signedA + " --key " + TestKeys("a.pem")), 1,
+               "is not a public key in PEM form");
+    EXPECT_RUN(Run("check " + signedA + " --key " + TestKeys("absent.pem")), 1, "no public key");
+    // Without keys the signature is not checked, and the file is fine.
+    EXPECT_RUN(Run("check " + Quoted(changedPath)), 0, "give the public keys with --key");
+}
+
+TEST_F(UpdateInfoToolTest, CheckComparesTheInstallersDigest)
+{
+    const std::string installer = MakeFileOfSize("setup.exe", 3);
+    const std::string fields = "2.5.0.301 3 http://h/n http://h/s sha256=";
+    // SHA-256 of three zero bytes.
+    const std::string digest = "709e80c88487a2411e1ee4dfb9f22a861492d20c4765150c0c794abd70f8147c";
+    EXPECT_EQ(Run("check " + Quoted(MakeInfoFile("good.txt", fields + digest)) + " --installer " +
+                  Quoted(installer)).dwExitCode, 0u);
+    EXPECT_RUN(Run("check " + Quoted(MakeInfoFile("bad.txt", fields + std::string(64, '0'))) +
+                   " --installer " + Quoted(installer)),
+               1, "has the SHA-256 " + digest);
+    EXPECT_RUN(CheckBody(fields + "0"), 1, "does not give the installer's SHA-256 as 64 hexadecimal digits");
+    EXPECT_RUN(CheckBody(fields + digest + " signature=AAAA x"), 1, "must be the last thing in the file");
+}
+
+TEST_F(UpdateInfoToolTest, WriteSignsWithAPrivateKeyOrSaysWhyItCannot)
+{
+    const std::string installer = MakeFileOfSize("setup.exe", 3);
+    const std::string info = PathOf("update.txt");
+    const ToolRun write = Run("write --installer " + Quoted(installer) +
+                              " --version 2.5.0.301 --notes http://h/n --url http://h/s --key " +
+                              TestKeys("a.pem") + " --out " + Quoted(info));
+    if (write.dwExitCode == 0)
+    {
+        const ToolRun check = Run("check " + Quoted(info) + " --installer " + Quoted(installer) +
+                                  " --key " + TestKeys("a.pub.pem"));
+        EXPECT_EQ(check.dwExitCode, 0u) << Describe(check);
+    }
+    else
+    {
+        // Wine's crypt32 does not decode EC private keys.
+        EXPECT_RUN(write, 1, "sign the file with openssl instead");
+        EXPECT_FALSE(std::ifstream(info).good()) << "a failed write left a file behind";
+    }
+    EXPECT_RUN(Run("write --installer " + Quoted(installer) +
+                   " --version 2.5.0.301 --notes http://h/n --url http://h/s --key " +
+                   TestKeys("a.pub.pem")),
+               1, "is not a private key in PEM form");
 }
 
 TEST_F(UpdateInfoToolTest, CheckSaysWhenTheFileItselfIsMissing)

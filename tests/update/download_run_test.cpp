@@ -107,10 +107,9 @@ protected:
     }
 
     // Runs the check and chooses to install now.
-    void StartAndChooseInstall()
+    void StartAndChooseInstall(const std::string& updater = testsupport::UpdateExePath())
     {
-        ASSERT_TRUE(
-            m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
+        ASSERT_TRUE(m_child.Start(testsupport::Quoted(updater) + " /man"));
         m_driver = WizardDriver(m_child.Id());
         ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
             << testsupport::PageName(m_driver.CurrentPage());
@@ -368,3 +367,138 @@ TEST_F(DownloadRunTest, AFileInThePlaceOfTheUpdateFolderIsReportedAndEndsTheRun)
 }
 
 } // namespace
+
+// The publisher's signature and the installer's digest. The updater in
+// bin/signed has the test keys a and b built in; the update information is
+// signed with plain openssl at build time (tests/update/sign-update-info).
+class SignedUpdateTest : public DownloadRunTest
+{
+protected:
+    static std::string SignedUpdater() { return (testsupport::BinDir() / "signed" / "update.exe").string(); }
+
+    static std::string Signed(const std::string& name)
+    {
+        return ReadFileBytes(testsupport::BinDir().parent_path() / "test-keys" / "update-info" /
+                             (name + ".txt"));
+    }
+
+    // The update information without its signature line.
+    static std::string Unsigned(const std::string& name)
+    {
+        const std::string text = Signed(name);
+        return text.substr(0, text.find("signature="));
+    }
+
+    void Serve(const std::string& info, const std::string& installer)
+    {
+        testsupport::ServeFile("/zsp/update.txt", info);
+        testsupport::ServeFile(kInstallerUrlPath, installer);
+    }
+
+    bool InstallerFetched() const
+    {
+        for (const std::string& request : testsupport::HttpRequests())
+        {
+            if (request.find(kInstallerUrlPath) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
+    void ExpectInstalled(const std::string& updater)
+    {
+        StartAndChooseInstall(updater);
+        DWORD dwExit = 1;
+        ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+        EXPECT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
+        // Ready for the next case.
+        EndSampleInstaller();
+        testsupport::DeleteKeyTree(HKEY_CURRENT_USER, kSampleInstallerKey);
+        std::error_code ec;
+        fs::remove(m_log, ec);
+    }
+};
+
+TEST_F(SignedUpdateTest, EitherBuiltInKeyIsAcceptedSoThatAKeyCanBeRotated)
+{
+    for (const char* pszName : {"signed-a", "signed-b"})
+    {
+        SCOPED_TRACE(pszName);
+        Serve(Signed(pszName), m_installer);
+        ExpectInstalled(SignedUpdater());
+    }
+    // An updater without keys reads the same files.
+    Serve(Signed("signed-a"), m_installer);
+    ExpectInstalled(testsupport::UpdateExePath());
+}
+
+TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
+{
+    std::string changed = Signed("signed-a");
+    const size_t nNotes = changed.find("notes.html");
+    ASSERT_NE(nNotes, std::string::npos);
+    changed.replace(nNotes, 5, "NOTES");
+    const struct
+    {
+        const char* pszWhat;
+        std::string info;
+    } cases[] = {
+        {"unsigned", Unsigned("signed-a")},
+        {"signed by a key that is not built in", Signed("signed-c")},
+        {"a field changed after signing", changed},
+        {"signed, but without the installer's digest", Signed("signed-a-without-digest")},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszWhat);
+        Serve(c.info, m_installer);
+        ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
+        m_driver = WizardDriver(m_child.Id());
+        ExpectFinish(kFailed);
+        EXPECT_FALSE(InstallerFetched());
+    }
+
+    // An automatic run postpones the next check and remembers nothing.
+    ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime", 1000));
+    Serve(Signed("signed-c"), m_installer);
+    ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /auto"));
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    auto stamped = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime");
+    ASSERT_TRUE(stamped);
+    EXPECT_EQ(stamped->AsQword(), 1000u + 6000000000u);
+    auto available = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion");
+    ASSERT_TRUE(available);
+    EXPECT_EQ(available->AsString(), "2.4.2.218");
+}
+
+TEST_F(SignedUpdateTest, AnInstallerSwappedForOtherBytesOfTheSameSizeIsDeletedAndNeverStarted)
+{
+    // Still a program that would start: one byte of its end is changed.
+    std::string swapped = m_installer;
+    swapped.back() = static_cast<char>(swapped.back() ^ 0x5A);
+    const struct
+    {
+        const char* pszWhat;
+        std::string updater;
+        std::string info;
+    } cases[] = {
+        {"signed, with keys", SignedUpdater(), Signed("signed-a")},
+        {"a digest without keys", testsupport::UpdateExePath(), Unsigned("signed-a")},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszWhat);
+        Serve(c.info, swapped);
+        StartAndChooseInstall(c.updater);
+        ExpectFinish(kFailed);
+        EXPECT_TRUE(InstallerFetched());
+        EXPECT_FALSE(fs::exists(InstallerPath()));
+        EXPECT_FALSE(InstallerStarted());
+        EXPECT_EQ(StoredNotifyDownload(), 5u);
+    }
+    // Without keys, the same digest with the right installer installs.
+    Serve(Unsigned("signed-a"), m_installer);
+    ExpectInstalled(testsupport::UpdateExePath());
+}

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -67,11 +70,100 @@ TEST(UpdateInfo, SizeIsTheStreamsUnsignedExtraction)
 
 TEST(UpdateInfo, TakesBytesAsTheyAreIncludingNulAndHighBytes)
 {
-    const std::string text("3.0\0x 7 \xE9t\xE9 z", 15);
+    const std::string text("3.0.1\0x 7 \xE9t\xE9 z", 17);
     UpdateInfo info;
     ASSERT_TRUE(Read(text, info));
-    EXPECT_EQ(info.versionText, std::string("3.0\0x", 5));
+    EXPECT_EQ(info.versionText, std::string("3.0.1\0x", 7));
     EXPECT_EQ(info.releaseNotesUrl, "\xE9t\xE9");
+}
+
+UpdateInfoFault FaultOf(const std::string& text)
+{
+    UpdateInfo info;
+    UpdateInfoFault fault = UpdateInfoFault::None;
+    EXPECT_FALSE(ReadUpdateInfo(text.data(), text.size(), info, &fault)) << text;
+    return fault;
+}
+
+TEST(UpdateInfo, AVersionOfFewerThanThreeNumbersMakesTheFileUnreadable)
+{
+    for (const char* pszVersion : {"3.0", "latest", "2", "v2.5.0", ".2.5.0"})
+        EXPECT_EQ(FaultOf(std::string(pszVersion) + " 10 http://h/n http://h/s"),
+                  UpdateInfoFault::Version)
+            << pszVersion;
+}
+
+TEST(UpdateInfo, SkipsAByteOrderMarkOnlyAtTheVeryStart)
+{
+    UpdateInfo info;
+    ASSERT_TRUE(Read("\xEF\xBB\xBF" "2.5.0.301\r\n10\r\nhttp://h/n\r\nhttp://h/s\r\n", info));
+    EXPECT_EQ(info.versionText, "2.5.0.301");
+    EXPECT_EQ(FaultOf(" \xEF\xBB\xBF" "2.5.0.301 10 http://h/n http://h/s"), UpdateInfoFault::Version);
+    EXPECT_EQ(FaultOf("\xEF\xBB\xBF\xEF\xBB\xBF" "2.5.0.301 10 http://h/n http://h/s"),
+              UpdateInfoFault::Version);
+}
+
+constexpr char kFields[] = "2.5.0.301\r\n10\r\nhttp://h/n\r\nhttp://h/s\r\n";
+const std::string kDigest(64, 'a');
+
+TEST(UpdateInfo, ReadsTheDigestInEitherCase)
+{
+    UpdateInfo info;
+    ASSERT_TRUE(Read(std::string(kFields) + "sha256=" + std::string(32, 'A') + std::string(32, 'f'), info));
+    ASSERT_TRUE(info.installerSha256);
+    EXPECT_EQ(Sha256ToHex(*info.installerSha256), std::string(32, 'a') + std::string(32, 'f'));
+    EXPECT_FALSE(info.signature);
+
+    ASSERT_TRUE(Read(kFields, info));
+    EXPECT_FALSE(info.installerSha256);
+}
+
+TEST(UpdateInfo, RefusesAMalformedOrRepeatedDigest)
+{
+    const std::string fields(kFields);
+    const std::string tokens[] = {"sha256=", "sha256=" + std::string(63, 'a'),
+                                     "sha256=" + std::string(65, 'a'),
+                                     "sha256=" + std::string(63, 'a') + "g",
+                                     "sha256=" + kDigest + " sha256=" + kDigest};
+    for (const std::string& token : tokens)
+        EXPECT_EQ(FaultOf(fields + token), UpdateInfoFault::Digest) << token;
+}
+
+TEST(UpdateInfo, TheSignatureSignsEveryByteBeforeItsToken)
+{
+    const std::string signedPart = "\xEF\xBB\xBF" + std::string(kFields) + "# build 7\r\nsha256=" + kDigest + "\r\n";
+    UpdateInfo info;
+    ASSERT_TRUE(Read(signedPart + "signature=AAEC/w==\r\n \t", info));
+    ASSERT_TRUE(info.signature);
+    EXPECT_EQ(*info.signature, (std::vector<uint8_t>{0, 1, 2, 255}));
+    EXPECT_EQ(info.signedBytes, signedPart);
+    EXPECT_TRUE(info.installerSha256);
+
+    ASSERT_TRUE(Read(std::string(kFields) + "signature=+/+/", info));
+    EXPECT_EQ(*info.signature, (std::vector<uint8_t>{0xFB, 0xFF, 0xBF}));
+    EXPECT_EQ(info.signedBytes, kFields);
+}
+
+TEST(UpdateInfo, TheSignatureIsCanonicalBase64AndTheLastToken)
+{
+    const std::string fields(kFields);
+    for (const char* pszToken : {"signature=", "signature=AAEC/w=", "signature=AAEC/w", "signature=AAEC/x==",
+                                 "signature=AAF=", "signature=AA-_", "signature====", "signature=AAEC/w==="})
+        EXPECT_EQ(FaultOf(fields + pszToken), UpdateInfoFault::Signature) << pszToken;
+    EXPECT_EQ(FaultOf(fields + "signature=AAAA sha256=" + kDigest), UpdateInfoFault::AfterSignature);
+    EXPECT_EQ(FaultOf(fields + "signature=AAAA signature=AAAA"), UpdateInfoFault::AfterSignature);
+}
+
+TEST(UpdateInfo, AStreamIsReadWholeUpToTheLimit)
+{
+    std::istringstream fits(std::string(kFields) + std::string(kMaxUpdateInfoSize - std::strlen(kFields), ' '));
+    UpdateInfo info;
+    EXPECT_TRUE(ReadUpdateInfo(fits, info));
+
+    std::istringstream tooLarge(std::string(kFields) + std::string(kMaxUpdateInfoSize, ' '));
+    UpdateInfoFault fault = UpdateInfoFault::None;
+    EXPECT_FALSE(ReadUpdateInfo(tooLarge, info, &fault));
+    EXPECT_EQ(fault, UpdateInfoFault::TooLarge);
 }
 
 TEST(UpdateInfo, ReleaseNotesOnlyFromWebAddressesInAnyCase)

@@ -1,5 +1,6 @@
 // Native fuzz target for the updater's two readers of network text: the
-// update information and the version it names. Built with the host
+// update information with its digest and signature tokens, and the version
+// it names. Built with the host
 // compiler by scripts/fuzz, never for the target.
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         if (nTrue != 1)
             __builtin_trap();
         if (VersionNumber(published.Text()).Text() != published.Text())
+            __builtin_trap();
+        // A signature signs exactly the bytes before its own token.
+        if (info.signature &&
+            (info.signedBytes.size() >= cbData ||
+             info.signedBytes.compare(0, std::string::npos, pText, info.signedBytes.size()) != 0 ||
+             std::string(pText + info.signedBytes.size(), cbData - info.signedBytes.size())
+                     .compare(0, sizeof(kSignatureToken) - 1, kSignatureToken) != 0))
+            __builtin_trap();
+        if (!info.signature && !info.signedBytes.empty())
             __builtin_trap();
     }
 

@@ -4,7 +4,7 @@ namespace {
 
 // Large blocks: the copy of a large installer runs in the thousands of
 // calls with small ones, and every call costs under the platform.
-constexpr ULONG kCopyBlock = 64 * 1024;
+constexpr ULONG kCopyBlock = CHashWorker::kBlock;
 
 HRESULT LastError()
 {
@@ -16,27 +16,35 @@ HRESULT LastError()
 
 CInstallerFile::~CInstallerFile()
 {
-    Discard();
+    // A run that ends while the download still arrives leaves nothing.
+    if (m_bWriting)
+        Discard();
 }
 
 HRESULT CInstallerFile::Create(const std::string& path)
 {
-    Discard();
+    Release();
+    m_written.reset();
+    m_bWriting = false;
+    m_cbWritten = 0;
     if (path.empty())
         return E_INVALIDARG;
-    m_file.Reset(CreateFileA(path.c_str(), GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_path = path;
+    // Others may read it meanwhile, but not write or delete it.
+    m_file.Reset(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file)
         return LastError();
-    m_path = path;
-    m_cbWritten = 0;
-    return S_OK;
+    m_bWriting = true;
+    const HRESULT hr = m_hash.Start();
+    if (FAILED(hr))
+        Discard();
+    return hr;
 }
 
 HRESULT CInstallerFile::AppendFrom(IStream* pStream)
 {
-    if (!m_file || pStream == nullptr)
+    if (!m_bWriting || pStream == nullptr)
         return E_UNEXPECTED;
     // The platform goes on filling the stream; it is read from where the
     // last call stopped to where it ends now.
@@ -59,21 +67,55 @@ HRESULT CInstallerFile::AppendFrom(IStream* pStream)
             return LastError();
         if (cbWritten != cbRead)
             return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        hr = m_hash.Add(block, cbRead);
+        if (FAILED(hr))
+            return hr;
         m_cbWritten += cbRead;
     }
 }
 
-void CInstallerFile::Close()
+bool CInstallerFile::Finish()
 {
+    Sha256Digest digest;
+    if (!m_bWriting || FAILED(m_hash.Finish(digest)))
+        return false;
+    // Back to back: the writing handle must be gone before the reading one
+    // that denies writing can be had.
     m_file.Reset();
-    m_path.clear();
+    m_bWriting = false;
+    m_file.Reset(CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file)
+        return false;
+    m_written = digest;
+    return true;
+}
+
+bool CInstallerFile::GetSize(uint64_t& cbSize) const
+{
+    LARGE_INTEGER size = {};
+    if (!m_file || !m_written || !GetFileSizeEx(m_file.Get(), &size))
+        return false;
+    cbSize = static_cast<uint64_t>(size.QuadPart);
+    return true;
+}
+
+bool CInstallerFile::HasExpectedDigest() const
+{
+    return m_written && (!m_expected || *m_expected == *m_written);
+}
+
+void CInstallerFile::Release()
+{
+    m_hash.Stop();
+    m_file.Reset();
+    m_bWriting = false;
 }
 
 void CInstallerFile::Discard()
 {
-    if (m_path.empty())
-        return;
-    m_file.Reset();
-    DeleteFileA(m_path.c_str());
+    Release();
+    if (!m_path.empty())
+        DeleteFileA(m_path.c_str());
     m_path.clear();
 }

@@ -1,15 +1,29 @@
-// The installer file being saved in the update folder. It is written while
-// the download is still arriving, so that little is left to do when the
-// transfer ends, and taken away again when the download does not complete:
-// a part of an installer is no installer.
+// The installer as it is saved, checked and started. It is written while the
+// download is still arriving, so that little is left to do when the transfer
+// ends, and its SHA-256 is computed from the bytes as they are written. The
+// file is created so that no other process can write or delete it; when the
+// writing ends it is at once opened again for reading, still denying writing
+// and deleting to others, and held so until the shell has started it: the
+// bytes checked are the bytes started. (The shell cannot start a file that
+// is open for writing, so the writing handle cannot be the one held.)
+//
+// A download that does not complete takes its file away again: a part of an
+// installer is no installer.
+//
+// Its digest is taken on a thread of its own (CHashWorker), beside the
+// download.
 #pragma once
 
 #include <windows.h>
 #include <objidl.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "framework/handles.h"
+#include "update/download/hash_worker.h"
+#include "update/wizard/update_info.h"
 
 class CInstallerFile
 {
@@ -20,23 +34,35 @@ public:
     CInstallerFile(const CInstallerFile&) = delete;
     CInstallerFile& operator=(const CInstallerFile&) = delete;
 
-    // Creates (or truncates) the file. Others may read, write or delete it
-    // meanwhile: nothing is locked out. S_OK, or the system's error.
-    HRESULT Create(const std::string& path);
-    bool IsOpen() const { return static_cast<bool>(m_file); }
+    // The digest the update information announces, if it has one.
+    void Expect(const std::optional<Sha256Digest>& digest) { m_expected = digest; }
 
+    // Creates (or truncates) the file for writing and starts its digest.
+    // S_OK, or the system's error.
+    HRESULT Create(const std::string& path);
+    bool IsWriting() const { return m_bWriting; }
     // Appends whatever the stream holds beyond what was appended before, up
     // to its present end. S_OK, or the failure of the read or the write.
     HRESULT AppendFrom(IStream* pStream);
-    ULONGLONG Written() const { return m_cbWritten; }
+    // Ends the writing and holds the file for reading.
+    bool Finish();
 
-    // Closes the file, keeping it.
-    void Close();
-    // Closes the file and deletes it.
+    // Of the held file: its whole size, and whether the bytes written have
+    // the announced digest (true when none was announced).
+    bool GetSize(uint64_t& cbSize) const;
+    bool HasExpectedDigest() const;
+
+    // Lets the file go, once the shell has started it; or lets it go and
+    // deletes it.
+    void Release();
     void Discard();
 
 private:
-    fw::CFileHandle m_file;
     std::string m_path;
-    ULONGLONG m_cbWritten = 0;
+    fw::CFileHandle m_file;
+    bool m_bWriting = false;
+    uint64_t m_cbWritten = 0;
+    CHashWorker m_hash;
+    std::optional<Sha256Digest> m_expected;
+    std::optional<Sha256Digest> m_written;
 };

@@ -52,30 +52,44 @@ void CPgUpdateDownload::OnDataArrived(IStream* pStream)
 
 void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, const char*)
 {
+    CInstallerFile& installer = m_pWizard->m_installerFile;
     if (SUCCEEDED(hResult))
         hResult = pStream != nullptr ? SaveInstaller(pStream) : E_FAIL;
     if (SUCCEEDED(hResult))
     {
-        m_installerFile.Close();
-        if (m_pWizard->LaunchInstaller())
+        // One that fails its checks goes; one the shell cannot start stays.
+        if (!installer.Finish())
+        {
+            installer.Discard();
+            hResult = E_FAIL;
+        }
+        else if (m_pWizard->LaunchInstaller())
         {
             m_pWizard->SetNotifyDownload(0);
             m_pWizard->PostMessage(WM_QUIT, 0, 0);
             return;
         }
-        hResult = E_FAIL;
+        else
+        {
+            hResult = E_FAIL;
+        }
     }
-    m_installerFile.Discard();
+    else if (installer.IsWriting())
+    {
+        // A part of an installer is no installer.
+        installer.Discard();
+    }
     m_pWizard->FinishWithMessage(hResult == E_ABORT ? IDS_CANCELLED : IDS_UPDATE_FAILED);
 }
 
 HRESULT CPgUpdateDownload::SaveInstaller(IStream* pStream)
 {
-    if (!m_installerFile.IsOpen())
+    CInstallerFile& installer = m_pWizard->m_installerFile;
+    if (!installer.IsWriting())
     {
-        const HRESULT hr = m_installerFile.Create(m_pWizard->GetInstallerPath());
+        const HRESULT hr = installer.Create(m_pWizard->GetInstallerPath());
         if (FAILED(hr))
             return hr;
     }
-    return m_installerFile.AppendFrom(pStream);
+    return installer.AppendFrom(pStream);
 }

@@ -5,7 +5,6 @@
 
 #include "framework/dialog.h"
 #include "update/download/download_progress.h"
-#include "update/download/installer_file.h"
 #include "update/resource_ids.h"
 #include "update/wizard/progress_figures.h"
 #include "update/wizard/update_page.h"
@@ -40,6 +39,5 @@ protected:
     void OnDataArrived(IStream* pStream) override;
 
 private:
-    CInstallerFile m_installerFile;
     CProgressFigures m_figures;
 };

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <vector>
 
+#include "update/download/update_trust.h"
 #include "update/update_globals.h"
 #include "update/wizard/update_info.h"
 #include "update/wizard/update_wizard.h"
@@ -158,11 +159,12 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
 bool CPgUpdateRetrieveUpdate::ParseUpdateInfo(std::istream& in)
 {
     UpdateInfo info;
-    if (!ReadUpdateInfo(in, info))
+    if (!ReadUpdateInfo(in, info) || !IsTrustedUpdateInfo(info))
         return false;
     m_pWizard->m_availableVersion.Parse(info.versionText);
     m_pWizard->m_installerSize = info.installerSize;
     m_pWizard->m_releaseNotesUrl = info.releaseNotesUrl;
     m_pWizard->m_installerUrl = info.installerUrl;
+    m_pWizard->m_installerFile.Expect(info.installerSha256);
     return true;
 }

@@ -1,27 +1,219 @@
 #include "update/wizard/update_info.h"
 
 #include <cctype>
+#include <cstring>
 #include <locale>
 #include <sstream>
 
-bool ReadUpdateInfo(std::istream& in, UpdateInfo& info)
+namespace {
+
+// The white space that the stream's extraction skips in the classic locale.
+bool IsSpace(char c)
 {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool StartsWith(const std::string& text, const char* pszPrefix)
+{
+    return text.compare(0, std::strlen(pszPrefix), pszPrefix) == 0;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool ParseSha256(const std::string& hex, Sha256Digest& digest)
+{
+    if (hex.size() != 2 * digest.size())
+        return false;
+    for (size_t i = 0; i < digest.size(); ++i)
+    {
+        const int nHigh = HexValue(hex[2 * i]);
+        const int nLow = HexValue(hex[2 * i + 1]);
+        if (nHigh < 0 || nLow < 0)
+            return false;
+        digest[i] = static_cast<uint8_t>(nHigh * 16 + nLow);
+    }
+    return true;
+}
+
+int Base64Value(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+// Standard base64 with padding, in its one canonical spelling: any other
+// spelling of the same bytes is refused, so a signature has one text.
+bool DecodeBase64(const std::string& text, std::vector<uint8_t>& bytes)
+{
+    if (text.empty() || text.size() % 4 != 0)
+        return false;
+    size_t nPadding = 0;
+    if (text[text.size() - 1] == '=')
+        nPadding = text[text.size() - 2] == '=' ? 2 : 1;
+    std::vector<uint8_t> decoded;
+    decoded.reserve(text.size() / 4 * 3);
+    uint32_t uBits = 0;
+    for (size_t i = 0; i < text.size() - nPadding; ++i)
+    {
+        const int nValue = Base64Value(text[i]);
+        if (nValue < 0)
+            return false;
+        uBits = (uBits << 6) | static_cast<uint32_t>(nValue);
+        if (i % 4 == 3)
+        {
+            decoded.push_back(static_cast<uint8_t>(uBits >> 16));
+            decoded.push_back(static_cast<uint8_t>(uBits >> 8));
+            decoded.push_back(static_cast<uint8_t>(uBits));
+            uBits = 0;
+        }
+    }
+    if (nPadding == 2)
+    {
+        if ((uBits & 0xF) != 0)
+            return false;
+        decoded.push_back(static_cast<uint8_t>(uBits >> 4));
+    }
+    else if (nPadding == 1)
+    {
+        if ((uBits & 0x3) != 0)
+            return false;
+        decoded.push_back(static_cast<uint8_t>(uBits >> 10));
+        decoded.push_back(static_cast<uint8_t>(uBits >> 2));
+    }
+    bytes.swap(decoded);
+    return true;
+}
+
+// The optional tokens after the fourth field, from offset nFrom of the
+// whole text (the signature signs from the text's first byte).
+UpdateInfoFault ReadTokens(const std::string& text, size_t nFrom, UpdateInfo& read)
+{
+    size_t nPos = nFrom;
+    for (;;)
+    {
+        while (nPos < text.size() && IsSpace(text[nPos]))
+            ++nPos;
+        if (nPos == text.size())
+            return UpdateInfoFault::None;
+        const size_t nStart = nPos;
+        while (nPos < text.size() && !IsSpace(text[nPos]))
+            ++nPos;
+        const std::string token = text.substr(nStart, nPos - nStart);
+        if (StartsWith(token, kSha256Token))
+        {
+            Sha256Digest digest;
+            if (read.installerSha256 ||
+                !ParseSha256(token.substr(std::strlen(kSha256Token)), digest))
+                return UpdateInfoFault::Digest;
+            read.installerSha256 = digest;
+        }
+        else if (StartsWith(token, kSignatureToken))
+        {
+            std::vector<uint8_t> signature;
+            if (!DecodeBase64(token.substr(std::strlen(kSignatureToken)), signature))
+                return UpdateInfoFault::Signature;
+            while (nPos < text.size() && IsSpace(text[nPos]))
+                ++nPos;
+            if (nPos != text.size())
+                return UpdateInfoFault::AfterSignature;
+            read.signature = std::move(signature);
+            read.signedBytes = text.substr(0, nStart);
+            return UpdateInfoFault::None;
+        }
+    }
+}
+
+UpdateInfoFault ReadText(const std::string& text, UpdateInfo& info)
+{
+    if (text.size() > kMaxUpdateInfoSize)
+        return UpdateInfoFault::TooLarge;
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    if (StartsWithByteOrderMark(text))
+        in.seekg(static_cast<std::streamoff>(std::strlen(kUtf8ByteOrderMark)));
+
     UpdateInfo read;
     // Once one extraction has failed the later ones do nothing.
     in >> read.versionText >> read.installerSize >> read.releaseNotesUrl >> read.installerUrl;
     if (in.fail())
-        return false;
-    info = read;
-    return true;
+        return UpdateInfoFault::Fields;
+    // A version that cannot be compared would be shown, stored and used in
+    // the installer's name as 0.0.0.0: the file is not usable.
+    if (!VersionNumber().Parse(read.versionText))
+        return UpdateInfoFault::Version;
+
+    const size_t nAfterFields = in.eof() ? text.size() : static_cast<size_t>(in.tellg());
+    const UpdateInfoFault fault = ReadTokens(text, nAfterFields, read);
+    if (fault == UpdateInfoFault::None)
+        info = std::move(read);
+    return fault;
 }
 
-bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info)
+bool Report(UpdateInfoFault fault, UpdateInfoFault* pFault)
+{
+    if (pFault != nullptr)
+        *pFault = fault;
+    return fault == UpdateInfoFault::None;
+}
+
+} // namespace
+
+bool StartsWithByteOrderMark(const std::string& text)
+{
+    return StartsWith(text, kUtf8ByteOrderMark);
+}
+
+bool ReadUpdateInfo(std::istream& in, UpdateInfo& info, UpdateInfoFault* pFault)
+{
+    // The whole text, one byte past the limit at most: offsets and the byte-
+    // order mark need it, and a longer file is refused anyway.
+    std::string text;
+    char block[4096];
+    while (in && text.size() <= kMaxUpdateInfoSize)
+    {
+        in.read(block, sizeof(block));
+        text.append(block, static_cast<size_t>(in.gcount()));
+    }
+    if (in.bad())
+        return Report(UpdateInfoFault::Fields, pFault);
+    return Report(ReadText(text, info), pFault);
+}
+
+bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info, UpdateInfoFault* pFault)
 {
     if (pData == nullptr && cbData != 0)
-        return false;
-    std::istringstream in(std::string(pData != nullptr ? pData : "", cbData));
-    in.imbue(std::locale::classic());
-    return ReadUpdateInfo(in, info);
+        return Report(UpdateInfoFault::Fields, pFault);
+    return Report(ReadText(std::string(pData != nullptr ? pData : "", cbData), info), pFault);
+}
+
+std::string Sha256ToHex(const Sha256Digest& digest)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (uint8_t b : digest)
+    {
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 0xF];
+    }
+    return hex;
 }
 
 namespace {

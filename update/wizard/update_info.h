@@ -1,18 +1,28 @@
 // The update information: a short text of four white-space-separated
 // fields, the newest version, the installer's size in bytes, the address of
-// the release notes and the address of the installer. Anything after the
-// fourth field is ignored.
+// the release notes and the address of the installer. After them a publisher
+// may add two tokens that readers of the four fields ignore:
+//   sha256=<64 hexadecimal digits>   the installer's SHA-256
+//   signature=<base64>               a DER ECDSA P-256 signature with SHA-256
+//                                    of every byte before this token; it is
+//                                    the last token of the file
+// Any other word after the fourth field is ignored.
 //
 // Plain portable C++ without Windows headers: the text comes from the
 // network, and this reader also builds natively for fuzzing.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "update/version_number.h"
+
+using Sha256Digest = std::array<uint8_t, 32>;
 
 struct UpdateInfo
 {
@@ -20,17 +30,45 @@ struct UpdateInfo
     uint32_t installerSize = 0;
     std::string releaseNotesUrl;
     std::string installerUrl;
+    std::optional<Sha256Digest> installerSha256;
+    // The signature's DER bytes, and the bytes it signs: the file up to the
+    // first character of the signature token.
+    std::optional<std::vector<uint8_t>> signature;
+    std::string signedBytes;
+};
+
+// Why a file is not update information.
+enum class UpdateInfoFault
+{
+    None,
+    TooLarge,       // more than kMaxUpdateInfoSize bytes
+    Fields,         // one of the four fields is missing or malformed
+    Version,        // the first field does not start with three numbers
+    Digest,         // a sha256= token is malformed or given twice
+    Signature,      // the signature= token is not canonical base64
+    AfterSignature, // something other than white space follows the signature
 };
 
 // The largest update information that is read at all; a longer body is not
 // update information.
 constexpr size_t kMaxUpdateInfoSize = 64 * 1024;
 
-// Reads the four fields in order with the stream's own extraction: three
-// tokens and an unsigned 32-bit decimal number. False, with info untouched,
-// when any of them is missing or malformed.
-bool ReadUpdateInfo(std::istream& in, UpdateInfo& info);
-bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info);
+// Editors on Windows often save text with this mark first; it is skipped.
+constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+bool StartsWithByteOrderMark(const std::string& text);
+
+// Reads the four fields in order with the stream's own extraction (three
+// tokens and an unsigned 32-bit decimal number), then the optional tokens.
+// False, with info untouched and the reason in *pFault, when the file is
+// not readable update information.
+bool ReadUpdateInfo(std::istream& in, UpdateInfo& info, UpdateInfoFault* pFault = nullptr);
+bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info,
+                    UpdateInfoFault* pFault = nullptr);
+
+// The name of the token and what follows it, e.g. "sha256=" + 64 digits.
+constexpr char kSha256Token[] = "sha256=";
+constexpr char kSignatureToken[] = "signature=";
+std::string Sha256ToHex(const Sha256Digest& digest);
 
 // Release notes are shown only from http and https addresses.
 bool IsReleaseNotesAddress(const std::string& url);

@@ -256,26 +256,22 @@ bool CUpdateWizard::LaunchInstaller()
     const std::string& path = GetInstallerPath();
     if (path.empty())
         return false;
+    // The whole size counts: a file 4 GiB longer is not the same file.
+    uint64_t cbSize = 0;
+    if (!m_installerFile.GetSize(cbSize))
+        return false;
+    if (cbSize != m_installerSize || !m_installerFile.HasExpectedDigest())
     {
-        fw::CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return false;
-        // The whole size counts: a file 4 GiB longer is not the same file.
-        LARGE_INTEGER size = {};
-        if (!GetFileSizeEx(file.Get(), &size))
-            return false;
-        file.Reset();
-        if (size.QuadPart != static_cast<LONGLONG>(m_installerSize))
-        {
-            DeleteFileA(path.c_str());
-            return false;
-        }
+        m_installerFile.Discard();
+        return false;
     }
+    // Started while still held, so that nothing can change it in between.
     const HINSTANCE hResult =
         ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const DWORD dwError = GetLastError();
+    m_installerFile.Release();
     if (reinterpret_cast<INT_PTR>(hResult) > 32)
         return true;
-    ShowSystemError(GetLastError());
+    ShowSystemError(dwError);
     return false;
 }

@@ -8,6 +8,7 @@
 
 #include "framework/dialog.h"
 #include "framework/handles.h"
+#include "update/download/installer_file.h"
 #include "update/resource_ids.h"
 #include "update/update_settings.h"
 #include "update/version_number.h"
@@ -89,6 +90,7 @@ public:
     std::string m_releaseNotesUrl;
     std::string m_updateFolder;
     std::string m_installerPath;
+    CInstallerFile m_installerFile;
     bool m_manual;
 
 private:

@@ -1,0 +1,122 @@
+// The saved installer from its check until the shell has started it:
+// another process can neither overwrite nor delete it, and the shell starts
+// it all the same.
+#include "update/download/installer_file.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/support/paths.h"
+#include "tests/support/process.h"
+
+namespace {
+
+std::string ReadFileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Another process, as a user or a program would try it.
+DWORD RunCmd(const std::string& command)
+{
+    DWORD dwExit = 0xFFFFFFFF;
+    EXPECT_TRUE(testsupport::RunToExit("cmd.exe /c " + command, 20000, &dwExit)) << command;
+    return dwExit;
+}
+
+// Saves the bytes as they arrive from a download: in two parts, each read
+// from the growing stream.
+void Save(CInstallerFile& file, const std::string& path, const std::string& bytes)
+{
+    ASSERT_EQ(file.Create(path), S_OK);
+    IStream* pStream = SHCreateMemStream(nullptr, 0);
+    ASSERT_NE(pStream, nullptr);
+    const size_t cbFirst = bytes.size() / 2;
+    const LARGE_INTEGER zero = {};
+    for (const auto& [from, to] : {std::make_pair(size_t{0}, cbFirst), std::make_pair(cbFirst, bytes.size())})
+    {
+        pStream->Seek(zero, STREAM_SEEK_END, nullptr);
+        pStream->Write(bytes.data() + from, static_cast<ULONG>(to - from), nullptr);
+        EXPECT_EQ(file.AppendFrom(pStream), S_OK);
+    }
+    pStream->Release();
+    ASSERT_TRUE(file.Finish());
+}
+
+TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
+{
+    testsupport::ScopedTempDir dir("installer-file");
+    // A program that ends by itself when started without arguments.
+    const std::string program = ReadFileBytes(testsupport::BinDir() / "update-info.exe");
+    ASSERT_FALSE(program.empty());
+    const std::string path = (dir.Path() / "vxzsp-9.9.9.9.exe").string();
+    const std::string other = (dir.Path() / "other.exe").string();
+    std::ofstream(other, std::ios::binary) << std::string(program.size(), 'x');
+
+    Sha256Digest digest;
+    ASSERT_EQ(CSha256::Of(program.data(), static_cast<ULONG>(program.size()), digest), S_OK);
+    CInstallerFile file;
+    file.Expect(digest);
+    Save(file, path, program);
+    uint64_t cbSize = 0;
+    ASSERT_TRUE(file.GetSize(cbSize));
+    EXPECT_EQ(cbSize, program.size());
+    EXPECT_TRUE(file.HasExpectedDigest());
+
+    EXPECT_NE(RunCmd("copy /y " + testsupport::Quoted(other) + " " + testsupport::Quoted(path)), 0u);
+    RunCmd("del " + testsupport::Quoted(path));
+    EXPECT_EQ(ReadFileBytes(path), program);
+    // Let go, it is an ordinary file again.
+    file.Release();
+    EXPECT_EQ(RunCmd("copy /y " + testsupport::Quoted(other) + " " + testsupport::Quoted(path)), 0u);
+
+    // Held again, the shell starts it all the same.
+    Save(file, path, program);
+    LARGE_INTEGER frequency, begin, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&begin);
+    const INT_PTR nResult = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    QueryPerformanceCounter(&end);
+    EXPECT_GT(nResult, 32);
+    std::printf("ShellExecuteA of the held file: %lld in %.1f ms\n", static_cast<long long>(nResult),
+                1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) /
+                    static_cast<double>(frequency.QuadPart));
+    file.Release();
+}
+
+TEST(InstallerFile, OtherBytesThanAnnouncedAreNotTheInstaller)
+{
+    testsupport::ScopedTempDir dir("installer-file");
+    const std::string path = (dir.Path() / "vxzsp-9.9.9.9.exe").string();
+    Sha256Digest digest;
+    ASSERT_EQ(CSha256::Of("abc", 3, digest), S_OK);
+    // The digest of "abc" as every SHA-256 gives it.
+    EXPECT_EQ(Sha256ToHex(digest), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+
+    CInstallerFile file;
+    file.Expect(digest);
+    Save(file, path, "abd");
+    EXPECT_FALSE(file.HasExpectedDigest());
+    file.Discard();
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    // Nothing announced: any bytes do.
+    file.Expect(std::nullopt);
+    Save(file, path, "abd");
+    EXPECT_TRUE(file.HasExpectedDigest());
+    file.Release();
+}
+
+} // namespace

@@ -1,0 +1,103 @@
+#include "update/download/update_signature.h"
+
+#include <wincrypt.h>
+
+#include <cstring>
+
+#include "update/download/sha256.h"
+
+namespace {
+
+constexpr size_t kP256Bytes = 32;
+
+// A block that crypt32 allocated for a decoded structure.
+template <typename T>
+struct CDecoded
+{
+    T* p = nullptr;
+    ~CDecoded() { LocalFree(p); }
+};
+
+template <typename T>
+bool Decode(LPCSTR pszStructType, const BYTE* pbEncoded, DWORD cbEncoded, CDecoded<T>& decoded)
+{
+    DWORD cbDecoded = 0;
+    return CryptDecodeObjectEx(X509_ASN_ENCODING, pszStructType, pbEncoded, cbEncoded,
+                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded.p, &cbDecoded) != FALSE;
+}
+
+// crypt32 gives r and s as little-endian numbers without leading zeros;
+// CNG wants each big-endian in exactly 32 bytes.
+bool PutBigEndian(const CRYPT_UINT_BLOB& number, BYTE* pbOut)
+{
+    for (DWORD i = kP256Bytes; i < number.cbData; ++i)
+    {
+        if (number.pbData[i] != 0)
+            return false;
+    }
+    std::memset(pbOut, 0, kP256Bytes);
+    for (DWORD i = 0; i < number.cbData && i < kP256Bytes; ++i)
+        pbOut[kP256Bytes - 1 - i] = number.pbData[i];
+    return true;
+}
+
+} // namespace
+
+KeyProblem CUpdateKeys::AddPem(const std::string& pem)
+{
+    DWORD cbDer = 0;
+    if (!CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()),
+                              CRYPT_STRING_BASE64HEADER, nullptr, &cbDer, nullptr, nullptr) ||
+        pem.find("-----BEGIN PUBLIC KEY-----") == std::string::npos)
+        return KeyProblem::NotPem;
+    std::vector<BYTE> der(cbDer);
+    if (!CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()),
+                              CRYPT_STRING_BASE64HEADER, der.data(), &cbDer, nullptr, nullptr))
+        return KeyProblem::NotPem;
+
+    CDecoded<CERT_PUBLIC_KEY_INFO> info;
+    if (!Decode(X509_PUBLIC_KEY_INFO, der.data(), cbDer, info))
+        return KeyProblem::NotPublicKey;
+    // An EC public key whose parameters name the curve P-256.
+    const CRYPT_ALGORITHM_IDENTIFIER& algorithm = info.p->Algorithm;
+    CDecoded<LPSTR> curve;
+    if (std::strcmp(algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) != 0 ||
+        !Decode(X509_OBJECT_IDENTIFIER, algorithm.Parameters.pbData, algorithm.Parameters.cbData,
+                curve) ||
+        std::strcmp(*curve.p, szOID_ECC_CURVE_P256) != 0)
+        return KeyProblem::NotP256;
+    fw::CBCryptKeyHandle key;
+    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info.p, 0, nullptr, key.Receive()))
+        return KeyProblem::NotP256;
+    m_keys.push_back(std::move(key));
+    return KeyProblem::None;
+}
+
+UpdateTrust CUpdateKeys::Check(const UpdateInfo& info) const
+{
+    if (!info.signature)
+        return UpdateTrust::Unsigned;
+
+    CDecoded<CERT_ECC_SIGNATURE> decoded;
+    BYTE rs[2 * kP256Bytes];
+    if (info.signature->empty() ||
+        !Decode(X509_ECC_SIGNATURE, info.signature->data(),
+                static_cast<DWORD>(info.signature->size()), decoded) ||
+        !PutBigEndian(decoded.p->r, rs) || !PutBigEndian(decoded.p->s, rs + kP256Bytes))
+        return UpdateTrust::MalformedSignature;
+
+    Sha256Digest digest;
+    if (FAILED(CSha256::Of(info.signedBytes.data(), static_cast<ULONG>(info.signedBytes.size()),
+                           digest)))
+        return UpdateTrust::BadSignature;
+    bool bVerified = false;
+    for (const fw::CBCryptKeyHandle& key : m_keys)
+    {
+        bVerified = bVerified || BCRYPT_SUCCESS(BCryptVerifySignature(
+                                     key.Get(), nullptr, digest.data(),
+                                     static_cast<ULONG>(digest.size()), rs, sizeof(rs), 0));
+    }
+    if (!bVerified)
+        return UpdateTrust::BadSignature;
+    return info.installerSha256 ? UpdateTrust::Trusted : UpdateTrust::NoDigest;
+}

@@ -1,0 +1,50 @@
+// The publisher's signature on the update information: ECDSA with curve
+// P-256 over SHA-256, checked against the publisher's public keys with
+// Windows' own crypt32 (PEM and DER) and CNG. The updater and the
+// publisher's update-info command check with this same code.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/handles.h"
+#include "update/wizard/update_info.h"
+
+// What the keys make of one update information.
+enum class UpdateTrust
+{
+    Trusted,            // signed by one of the keys, with the installer's digest
+    Unsigned,           // no signature token
+    MalformedSignature, // the token's bytes are not a DER ECDSA signature
+    BadSignature,       // none of the keys made this signature over these bytes
+    NoDigest,           // a good signature, but no sha256= token to check the installer with
+};
+
+// Why a key was not taken.
+enum class KeyProblem
+{
+    None,
+    NotPem,       // no "-----BEGIN PUBLIC KEY-----" block of base64
+    NotPublicKey, // the block is not a public-key structure
+    NotP256,      // a public key, but not an EC key on curve P-256
+};
+
+class CUpdateKeys
+{
+public:
+    CUpdateKeys() = default;
+    CUpdateKeys(const CUpdateKeys&) = delete;
+    CUpdateKeys& operator=(const CUpdateKeys&) = delete;
+
+    // A public key as "openssl pkey -pubout" writes it.
+    KeyProblem AddPem(const std::string& pem);
+    size_t Count() const { return m_keys.size(); }
+
+    // A valid signature by any one of the keys counts.
+    UpdateTrust Check(const UpdateInfo& info) const;
+
+private:
+    std::vector<fw::CBCryptKeyHandle> m_keys;
+};
