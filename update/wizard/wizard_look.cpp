@@ -20,22 +20,24 @@ fw::CIconHandle LoadFittingIcon(HINSTANCE hInstance, LPCSTR pszIcon, int cxAvail
 
 void FocusDefaultButton(HWND hDialog, const int* pButtonIds, int cButtons)
 {
-    HWND hTarget = nullptr;
     const LRESULT lDefault = SendMessageA(hDialog, DM_GETDEFID, 0, 0);
-    if (HIWORD(lDefault) == DC_HASDEFID)
+    HWND hDefault = HIWORD(lDefault) == DC_HASDEFID ? GetDlgItem(hDialog, LOWORD(lDefault)) : nullptr;
+    if (hDefault != nullptr && IsWindowEnabled(hDefault))
     {
-        HWND hDefault = GetDlgItem(hDialog, LOWORD(lDefault));
-        if (hDefault != nullptr && IsWindowEnabled(hDefault))
-            hTarget = hDefault;
+        // As the dialog moves the focus itself, so that it also knows which
+        // control to give it back to when it is activated again.
+        SendMessageA(hDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hDefault), TRUE);
+        return;
     }
-    for (int i = 0; hTarget == nullptr && i < cButtons; ++i)
+    for (int i = 0; i < cButtons; ++i)
     {
         HWND hButton = GetDlgItem(hDialog, pButtonIds[i]);
         if (hButton != nullptr && IsWindowEnabled(hButton))
-            hTarget = hButton;
+        {
+            // Focused, but not made the default: on a page that offers no
+            // step forward, Enter still presses nothing.
+            SetFocus(hButton);
+            return;
+        }
     }
-    // As the dialog moves the focus itself, so that it also knows which
-    // control to give it back to when it is activated again.
-    if (hTarget != nullptr)
-        SendMessageA(hDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hTarget), TRUE);
 }

@@ -16,6 +16,7 @@ int FittingIconSize(int cxAvailable);
 // null loads one of the system's icons (OIC_INFORMATION, OIC_WARNING).
 fw::CIconHandle LoadFittingIcon(HINSTANCE hInstance, LPCSTR pszIcon, int cxAvailable);
 
-// Puts the keyboard focus on the dialog's default button, or on its first
-// enabled button of those given when no enabled button is the default.
+// Puts the keyboard focus on the dialog's default button or, when no enabled
+// button is the default, on the first enabled one of those given (without
+// making it the default).
 void FocusDefaultButton(HWND hDialog, const int* pButtonIds, int cButtons);
