@@ -138,6 +138,13 @@ struct BCryptHashTraits
     static void Close(Type h) { ::BCryptDestroyHash(h); }
 };
 
+struct IconTraits
+{
+    using Type = HICON;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DestroyIcon(h); }
+};
+
 using CRegKeyHandle = CScopedHandle<RegKeyTraits>;
 using CFileHandle = CScopedHandle<FileTraits>;
 using CKernelHandle = CScopedHandle<KernelTraits>;
@@ -150,5 +157,8 @@ using CFontHandle = CScopedHandle<FontTraits>;
 using CBCryptAlgHandle = CScopedHandle<BCryptAlgTraits>;
 using CBCryptKeyHandle = CScopedHandle<BCryptKeyTraits>;
 using CBCryptHashHandle = CScopedHandle<BCryptHashTraits>;
+// Icons this code loaded in a size of its own choosing; shared icons are not
+// held.
+using CIconHandle = CScopedHandle<IconTraits>;
 
 } // namespace fw

@@ -13,7 +13,7 @@ import struct
 import sys
 import zlib
 
-SIZES = (16, 24, 32, 48, 256)
+SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
 SUPERSAMPLE = 4
 
 BLUE_TOP = (0x2A, 0x6C, 0xC0)

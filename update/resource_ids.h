@@ -27,7 +27,20 @@
 #define IDC_NOTICE 1009
 #define IDC_HYPERLINK 1010
 #define IDC_FINISH_TEXT 228
-#define IDC_PAGE_HEADING 1100
+// The header band at the top of every page: its text is the title, a line
+// feed, and the line under the title.
+#define IDC_PAGE_HEADER 1100
+// Labels that name the control after them for screen readers.
+#define IDC_PROGRESS_LABEL 1101
+#define IDC_NOTES_LABEL 1102
+// How much of the installer has arrived, and how long the rest may take.
+#define IDC_DOWNLOAD_FIGURES 1103
+// What the check is waiting for; empty until the server is slow.
+#define IDC_RETRIEVE_STATUS 1104
+// The finish page's outcome icon, and the line under the message that says
+// why a run failed (empty unless there is something to say).
+#define IDC_FINISH_ICON 1105
+#define IDC_FINISH_DETAIL 1106
 
 // Icon.
 #define IDI_PRODUCT 103
@@ -44,3 +57,45 @@
 #define IDS_CANCELLED 176
 #define IDS_NO_ADMIN_NOTICE 177
 #define IDS_DOWNLOAD_PAGE_LABEL 179
+
+// Why a run failed: one line under message 173 on the finish page.
+#define IDS_FAIL_UNREACHABLE 180
+// %u the HTTP status, %s its reason phrase.
+#define IDS_FAIL_HTTP_STATUS 181
+#define IDS_FAIL_STALLED 182
+#define IDS_FAIL_INFO_UNREADABLE 183
+#define IDS_FAIL_SIGNATURE 184
+#define IDS_FAIL_DIGEST 185
+// %s the announced size, %s the size received so far (FormatByteSize).
+#define IDS_FAIL_TOO_LARGE 186
+// %s the announced size, %s the size received (FormatByteSize).
+#define IDS_FAIL_TOO_SMALL 187
+// %s the system's text for the error.
+#define IDS_FAIL_SAVE 188
+#define IDS_FAIL_START 189
+// The check page, while the server keeps it waiting.
+#define IDS_WAITING_FOR_SERVER 190
+
+// Shown in place of the release notes; %s their address.
+#define IDS_NOTES_UNAVAILABLE 191
+
+// The finish page's header by outcome: title, line feed, line under it.
+#define IDS_FINISH_HEADER_OFFLINE 192
+#define IDS_FINISH_HEADER_UP_TO_DATE 193
+#define IDS_FINISH_HEADER_FAILED 194
+#define IDS_FINISH_HEADER_CANCELLED 195
+
+// Sizes: %u bytes below one kilobyte, else %.1f of the unit.
+#define IDS_SIZE_BYTES 200
+#define IDS_SIZE_KB 201
+#define IDS_SIZE_MB 202
+#define IDS_SIZE_GB 203
+// Download figures: sizes as above, then the time left.
+#define IDS_FIGURES_RECEIVED 204
+#define IDS_FIGURES_OF 205
+#define IDS_FIGURES_OF_TIME_LEFT 206
+#define IDS_TIME_LEFT_SECONDS 207
+#define IDS_TIME_LEFT_MINUTE 208
+#define IDS_TIME_LEFT_MINUTES 209
+#define IDS_TIME_LEFT_HOUR 210
+#define IDS_TIME_LEFT_HOURS 211

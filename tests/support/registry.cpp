@@ -73,6 +73,25 @@ bool WriteDword(HKEY hRoot, const std::string& subkey, const std::string& name, 
     return WriteValue(hRoot, subkey, name, REG_DWORD, &value, sizeof(value));
 }
 
+namespace {
+const char kDesktopKey[] = "Control Panel\\Desktop";
+const char kLogPixels[] = "LogPixels";
+} // namespace
+
+ScopedDpi::ScopedDpi(DWORD dwDpi) : m_previous(ReadValue(HKEY_CURRENT_USER, kDesktopKey, kLogPixels))
+{
+    WriteDword(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, dwDpi);
+}
+
+ScopedDpi::~ScopedDpi()
+{
+    if (m_previous)
+        WriteValue(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, m_previous->type,
+                   m_previous->data.data(), static_cast<DWORD>(m_previous->data.size()));
+    else
+        SHDeleteValueA(HKEY_CURRENT_USER, kDesktopKey, kLogPixels);
+}
+
 std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& subkey,
                                        const std::string& name)
 {

@@ -38,6 +38,21 @@ std::vector<std::string> ValueNames(HKEY hRoot, const std::string& subkey);
 // nobody write. Returns false if the key cannot be changed.
 bool SetKeyAccess(HKEY hRoot, const std::string& subkey, const char* pszSddl);
 
+// The DPI (Windows' LogPixels) of the programs started while the object
+// lives; the value before it comes back afterwards.
+class ScopedDpi
+{
+public:
+    explicit ScopedDpi(DWORD dwDpi);
+    ~ScopedDpi();
+
+    ScopedDpi(const ScopedDpi&) = delete;
+    ScopedDpi& operator=(const ScopedDpi&) = delete;
+
+private:
+    std::optional<RegistryValue> m_previous;
+};
+
 // The updater's two keys, removed before and after each test that uses them.
 extern const char kSettingsKey[];
 void ClearProductKeys();

@@ -134,4 +134,30 @@ void ClickDialogButton(HWND hWndDialog, int nButtonId)
                  reinterpret_cast<LPARAM>(hButton));
 }
 
+void TypeKey(WORD wVirtualKey, bool bAlt)
+{
+    INPUT inputs[4] = {};
+    UINT cInputs = 0;
+    auto add = [&](WORD wKey, DWORD dwFlags) {
+        inputs[cInputs].type = INPUT_KEYBOARD;
+        inputs[cInputs].ki.wVk = wKey;
+        inputs[cInputs].ki.dwFlags = dwFlags;
+        ++cInputs;
+    };
+    if (bAlt)
+        add(VK_MENU, 0);
+    add(wVirtualKey, 0);
+    add(wVirtualKey, KEYEVENTF_KEYUP);
+    if (bAlt)
+        add(VK_MENU, KEYEVENTF_KEYUP);
+    SendInput(cInputs, inputs, sizeof(INPUT));
+}
+
+HWND FocusedWindowOf(HWND hWnd)
+{
+    GUITHREADINFO info = {sizeof(info)};
+    const DWORD dwThreadId = GetWindowThreadProcessId(hWnd, nullptr);
+    return dwThreadId != 0 && GetGUIThreadInfo(dwThreadId, &info) ? info.hwndFocus : nullptr;
+}
+
 } // namespace testsupport

@@ -43,4 +43,11 @@ bool WatchUntilExit(HANDLE hProcess, DWORD dwProcessId, DWORD dwTimeoutMs, bool*
 // Presses a button of a dialog the way a click arrives.
 void ClickDialogButton(HWND hWndDialog, int nButtonId);
 
+// Types a key on the keyboard, with Alt held if asked: it goes to the
+// foreground window, as a user's key does.
+void TypeKey(WORD wVirtualKey, bool bAlt = false);
+
+// The window that has the keyboard focus in the thread of hWnd, or null.
+HWND FocusedWindowOf(HWND hWnd);
+
 } // namespace testsupport

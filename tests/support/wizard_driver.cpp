@@ -13,6 +13,7 @@ namespace {
 constexpr int kNext = 302;
 constexpr int kClose = 301;
 constexpr int kCancel = 300;
+constexpr int kDownloadFigures = 1103;
 
 BOOL CALLBACK CollectDirectChild(HWND hWnd, LPARAM lParam)
 {
@@ -37,13 +38,10 @@ WizardPage KindOf(HWND hPage)
         return WizardPage::NextAction;
     if (GetDlgItem(hPage, 222) == nullptr)
         return WizardPage::None;
-    // Both downloading pages have a progress bar; their headings differ.
-    for (HWND hChild : DirectChildren(hPage))
-    {
-        if (ClassNameOf(hChild) == "Static" && TextOf(hChild).rfind("Downloading", 0) == 0)
-            return WizardPage::Download;
-    }
-    return WizardPage::RetrieveUpdate;
+    // Both downloading pages have a progress bar; only the download page
+    // shows figures beside it.
+    return GetDlgItem(hPage, kDownloadFigures) != nullptr ? WizardPage::Download
+                                                           : WizardPage::RetrieveUpdate;
 }
 
 } // namespace
@@ -176,6 +174,13 @@ int WizardDriver::ProgressPosition(WizardPage page)
     HWND hPage = PageWindow(page);
     HWND hBar = hPage != nullptr ? GetDlgItem(hPage, 222) : nullptr;
     return hBar != nullptr ? static_cast<int>(SendMessageA(hBar, PBM_GETPOS, 0, 0)) : -1;
+}
+
+int WizardDriver::FocusedControlId()
+{
+    HWND hWizard = FindWizard();
+    HWND hFocus = hWizard != nullptr ? FocusedWindowOf(hWizard) : nullptr;
+    return hFocus != nullptr && IsChild(hWizard, hFocus) ? GetDlgCtrlID(hFocus) : -1;
 }
 
 HWND WizardDriver::WaitForMessageBox(DWORD dwTimeoutMs)

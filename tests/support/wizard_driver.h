@@ -50,6 +50,10 @@ public:
     bool IsPageControlVisible(WizardPage page, int nControlId);
     int ProgressPosition(WizardPage page);
 
+    // The id of the control of the wizard or its page that has the keyboard
+    // focus; -1 when the focus is elsewhere.
+    int FocusedControlId();
+
     // The cancel question or an error box of the process, or null.
     HWND WaitForMessageBox(DWORD dwTimeoutMs);
 

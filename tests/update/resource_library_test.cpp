@@ -1,14 +1,31 @@
+// The resource libraries, English beside the updater and German in de\, as
+// the updater loads them: every dialog with its controls, every string with
+// the arguments its callers pass, room for every text at the DPI of the run
+// (and, run once more by this program, at 144 and 192 DPI), and no mnemonic
+// twice on a page.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "tests/support/paths.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
+#include "tests/support/windows.h"
+#include "update/exe_module.h"
 #include "update/resource_ids.h"
 #include "update/resource_mgr.h"
+#include "update/wizard/wizard_header.h"
 
 namespace {
 
@@ -17,13 +34,67 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT uMsg, WPARAM, LPARAM)
     return uMsg == WM_INITDIALOG ? TRUE : FALSE;
 }
 
-class ResourceLibraryTest : public ::testing::Test
+// Every string the updater loads, with the printf conversions its callers
+// pass, in order.
+struct StringSpec
+{
+    UINT uId;
+    const char* pszConversions;
+};
+const StringSpec kStrings[] = {
+    {IDS_UPDATE_INFO_URL, ""},      {IDS_DOWNLOAD_PAGE_URL, ""},    {IDS_CONFIRM_CANCEL, ""},
+    {IDS_NO_CONNECTION, ""},        {IDS_NO_NEW_VERSION, ""},       {IDS_UPDATE_FAILED, ""},
+    {IDS_VERSION_LINE, "s"},        {IDS_SIZE_LINE, ".1f"},         {IDS_CANCELLED, ""},
+    {IDS_NO_ADMIN_NOTICE, "ss"},    {IDS_DOWNLOAD_PAGE_LABEL, ""},  {IDS_FAIL_UNREACHABLE, ""},
+    {IDS_FAIL_HTTP_STATUS, "us"},   {IDS_FAIL_STALLED, ""},         {IDS_FAIL_INFO_UNREADABLE, ""},
+    {IDS_FAIL_SIGNATURE, ""},       {IDS_FAIL_DIGEST, ""},          {IDS_FAIL_TOO_LARGE, "ss"},
+    {IDS_FAIL_TOO_SMALL, "ss"},     {IDS_FAIL_SAVE, "s"},           {IDS_FAIL_START, "s"},
+    {IDS_WAITING_FOR_SERVER, ""},   {IDS_NOTES_UNAVAILABLE, "s"},
+    {IDS_FINISH_HEADER_OFFLINE, ""}, {IDS_FINISH_HEADER_UP_TO_DATE, ""},
+    {IDS_FINISH_HEADER_FAILED, ""}, {IDS_FINISH_HEADER_CANCELLED, ""},
+    {IDS_SIZE_BYTES, "u"},          {IDS_SIZE_KB, ".1f"},           {IDS_SIZE_MB, ".1f"},
+    {IDS_SIZE_GB, ".1f"},           {IDS_FIGURES_RECEIVED, "s"},    {IDS_FIGURES_OF, "ss"},
+    {IDS_FIGURES_OF_TIME_LEFT, "sss"}, {IDS_TIME_LEFT_SECONDS, "u"}, {IDS_TIME_LEFT_MINUTE, ""},
+    {IDS_TIME_LEFT_MINUTES, "u"},   {IDS_TIME_LEFT_HOUR, ""},       {IDS_TIME_LEFT_HOURS, "u"},
+};
+
+// The conversions of a printf format, each without its %: "s", ".1f".
+std::string Conversions(const std::string& format)
+{
+    std::string result;
+    for (size_t i = format.find('%'); i != std::string::npos; i = format.find('%', i + 1))
+    {
+        if (format[i + 1] == '%')
+        {
+            ++i;
+            continue;
+        }
+        const size_t nEnd = format.find_first_of("csdiuxXfeEgGp", i + 1);
+        result += format.substr(i + 1, nEnd - i);
+        i = nEnd;
+    }
+    return result;
+}
+
+std::vector<HWND> ChildrenOf(HWND hParent)
+{
+    std::vector<HWND> children;
+    for (HWND hChild = GetWindow(hParent, GW_CHILD); hChild != nullptr;
+         hChild = GetWindow(hChild, GW_HWNDNEXT))
+        children.push_back(hChild);
+    return children;
+}
+
+class ResourceLibraryTest : public ::testing::TestWithParam<const char*>
 {
 protected:
     static void SetUpTestSuite()
     {
+        static fw::ObjMapEntry s_objectMap[] = {{nullptr, nullptr, 0}};
+        g_module.Init(s_objectMap, GetModuleHandleA(nullptr), nullptr);
         INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&icc);
+        RegisterWizardHeaderClass();
         // The browser host control of the next-action page; the real one
         // belongs to the updater.
         WNDCLASSA wc = {};
@@ -36,19 +107,26 @@ protected:
 
     void SetUp() override
     {
-        m_hLib = LoadLibraryA((testsupport::BinDir() / "res.dll").string().c_str());
+        m_hLib = LoadLibraryA((testsupport::BinDir() / GetParam()).string().c_str());
         ASSERT_NE(m_hLib, nullptr);
+        m_hPrevious = g_module.SetResourceInstance(m_hLib);
     }
 
     void TearDown() override
     {
+        for (HWND hWnd : m_windows)
+            DestroyWindow(hWnd);
+        g_module.SetResourceInstance(m_hPrevious);
         if (m_hLib != nullptr)
             FreeLibrary(m_hLib);
     }
 
-    HWND CreatePage(int nId, HWND hParent)
+    HWND Create(int nId, HWND hParent)
     {
-        return CreateDialogParamA(m_hLib, MAKEINTRESOURCEA(nId), hParent, PlainDialogProc, 0);
+        HWND hWnd = CreateDialogParamA(m_hLib, MAKEINTRESOURCEA(nId), hParent, PlainDialogProc, 0);
+        if (hWnd != nullptr && hParent == nullptr)
+            m_windows.push_back(hWnd);
+        return hWnd;
     }
 
     std::string StringOf(UINT uId)
@@ -58,59 +136,142 @@ protected:
         return szText;
     }
 
+    // The string as a printf format with the arguments that follow.
+    std::string Format(UINT uId, ...)
+    {
+        char szText[600] = {};
+        va_list args;
+        va_start(args, uId);
+        std::vsnprintf(szText, sizeof(szText), StringOf(uId).c_str(), args);
+        va_end(args);
+        return szText;
+    }
+
     static void ExpectControl(HWND hDlg, int nId, const char* pszClass, bool bVisible)
     {
         HWND hCtl = GetDlgItem(hDlg, nId);
         ASSERT_NE(hCtl, nullptr) << "control " << nId;
-        char szClass[64] = {};
-        GetClassNameA(hCtl, szClass, sizeof(szClass));
-        EXPECT_STRCASEEQ(szClass, pszClass) << "control " << nId;
+        EXPECT_STRCASEEQ(testsupport::ClassNameOf(hCtl).c_str(), pszClass) << "control " << nId;
         EXPECT_EQ((GetWindowLongA(hCtl, GWL_STYLE) & WS_VISIBLE) != 0, bVisible)
             << "control " << nId;
     }
 
+    // Whether the control's text, drawn as the control draws it, has room.
+    static void ExpectTextFits(HWND hCtl)
+    {
+        const std::string cls = testsupport::ClassNameOf(hCtl);
+        const std::string text = testsupport::TextOf(hCtl);
+        const LONG lStyle = GetWindowLongA(hCtl, GWL_STYLE);
+        SCOPED_TRACE(text);
+        if (cls == kWizardHeaderClass)
+        {
+            WizardHeaderLayout layout = {};
+            ASSERT_TRUE(LayOutWizardHeader(hCtl, layout));
+            EXPECT_LE(layout.cxTitleNeeded, layout.rcTitle.right - layout.rcTitle.left);
+            EXPECT_LE(layout.cySubtitleNeeded, layout.rcSubtitle.bottom - layout.rcSubtitle.top);
+            return;
+        }
+        const bool bStatic = cls == "Static" && (lStyle & SS_TYPEMASK) <= SS_RIGHT;
+        if (text.empty() || (!bStatic && cls != "Button"))
+            return;
+        RECT rcClient;
+        GetClientRect(hCtl, &rcClient);
+        // A button's frame or a radio button's circle take room from the text.
+        RECT rcText = {0, 0, rcClient.right - (bStatic ? 0 : GetSystemMetrics(SM_CXMENUCHECK) + 4), 0};
+        const int cxRoom = rcText.right;
+        HDC hdc = GetDC(hCtl);
+        SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageA(hCtl, WM_GETFONT, 0, 0)));
+        DrawTextA(hdc, text.c_str(), -1, &rcText,
+                  DT_CALCRECT | (bStatic ? DT_WORDBREAK : DT_SINGLELINE) |
+                      ((lStyle & SS_NOPREFIX) && bStatic ? DT_NOPREFIX : 0));
+        ReleaseDC(hCtl, hdc);
+        EXPECT_LE(rcText.right, cxRoom);
+        EXPECT_LE(rcText.bottom, rcClient.bottom);
+    }
+
+    // The texts that the updater puts into its controls, the longest it can.
+    std::map<int, std::vector<std::string>> LongestTexts()
+    {
+        const std::string size = Format(IDS_SIZE_MB, 1023.9);
+        const char kSystemText[] =
+            "The process cannot access the file because it is being used by another process.";
+        std::map<int, std::vector<std::string>> texts = {
+            {IDC_RETRIEVE_STATUS, {StringOf(IDS_WAITING_FOR_SERVER)}},
+            {IDC_VERSION_LINE, {Format(IDS_VERSION_LINE, "2.5.0.301")}},
+            {IDC_SIZE_LINE, {Format(IDS_SIZE_LINE, 4095.9)}},
+            {IDC_NOTICE, {Format(IDS_NO_ADMIN_NOTICE, "2.5.0.301",
+                                 StringOf(IDS_DOWNLOAD_PAGE_URL).c_str())}},
+            {IDC_HYPERLINK, {StringOf(IDS_DOWNLOAD_PAGE_LABEL)}},
+            {IDC_DOWNLOAD_FIGURES, {Format(IDS_FIGURES_OF_TIME_LEFT, size.c_str(), size.c_str(),
+                                           Format(IDS_TIME_LEFT_MINUTES, 59u).c_str())}},
+            {IDC_FINISH_TEXT, {StringOf(IDS_NO_CONNECTION), StringOf(IDS_NO_NEW_VERSION),
+                               StringOf(IDS_UPDATE_FAILED), StringOf(IDS_CANCELLED)}},
+            {IDC_FINISH_DETAIL, {Format(IDS_FAIL_HTTP_STATUS, 503u, "Service Unavailable"),
+                                 Format(IDS_FAIL_TOO_LARGE, size.c_str(), size.c_str()),
+                                 Format(IDS_FAIL_SAVE, kSystemText),
+                                 Format(IDS_FAIL_START, kSystemText)}},
+        };
+        for (UINT uId = IDS_FAIL_UNREACHABLE; uId <= IDS_FAIL_DIGEST; ++uId)
+            texts[IDC_FINISH_DETAIL].push_back(StringOf(uId));
+        for (UINT uId = IDS_FINISH_HEADER_OFFLINE; uId <= IDS_FINISH_HEADER_CANCELLED; ++uId)
+            texts[IDC_PAGE_HEADER].push_back(StringOf(uId));
+        return texts;
+    }
+
     HMODULE m_hLib = nullptr;
+    HINSTANCE m_hPrevious = nullptr;
+    std::vector<HWND> m_windows;
 };
 
-TEST_F(ResourceLibraryTest, WizardFrameIsCreatedHiddenWithItsButtons)
+INSTANTIATE_TEST_SUITE_P(Languages, ResourceLibraryTest,
+                         ::testing::Values("res.dll", "de\\res.dll"));
+
+TEST_P(ResourceLibraryTest, WizardFrameIsCreatedHiddenWithItsButtons)
 {
-    HWND hWizard = CreatePage(IDD_UPDATE_WIZARD, nullptr);
+    HWND hWizard = Create(IDD_UPDATE_WIZARD, nullptr);
     ASSERT_NE(hWizard, nullptr);
     EXPECT_FALSE(IsWindowVisible(hWizard));
-    ExpectControl(hWizard, IDC_WIZ_NEXT, "Button", true);
-    ExpectControl(hWizard, IDC_WIZ_CLOSE, "Button", true);
-    ExpectControl(hWizard, IDC_WIZ_CANCEL, "Button", true);
-    ASSERT_NE(GetDlgItem(hWizard, IDC_WIZ_PAGE_AREA), nullptr);
-    EXPECT_GT(GetWindowTextLengthA(hWizard), 0);
-    DestroyWindow(hWizard);
+    EXPECT_FALSE(GetWindowLongA(hWizard, GWL_STYLE) & WS_VISIBLE);
+    for (int nId : {IDC_WIZ_CANCEL, IDC_WIZ_CLOSE, IDC_WIZ_NEXT})
+        ExpectControl(hWizard, nId, "Button", true);
+    ExpectControl(hWizard, IDC_WIZ_PAGE_AREA, "Static", false);
 }
 
-TEST_F(ResourceLibraryTest, PagesHaveTheirControlsAndFitThePageArea)
+TEST_P(ResourceLibraryTest, PagesHaveTheirControlsAndFitThePageArea)
 {
-    HWND hWizard = CreatePage(IDD_UPDATE_WIZARD, nullptr);
+    HWND hWizard = Create(IDD_UPDATE_WIZARD, nullptr);
     ASSERT_NE(hWizard, nullptr);
     RECT rcArea;
     GetWindowRect(GetDlgItem(hWizard, IDC_WIZ_PAGE_AREA), &rcArea);
 
     for (int nPage : {IDD_PG_RETRIEVE_UPDATE, IDD_PG_NEXT_ACTION, IDD_PG_DOWNLOAD, IDD_PG_FINISH})
     {
-        HWND hPage = CreatePage(nPage, hWizard);
-        ASSERT_NE(hPage, nullptr) << "page " << nPage;
-        EXPECT_TRUE(GetWindowLongA(hPage, GWL_STYLE) & WS_CHILD) << "page " << nPage;
-        EXPECT_FALSE(GetWindowLongA(hPage, GWL_STYLE) & WS_VISIBLE) << "page " << nPage;
+        SCOPED_TRACE(nPage);
+        HWND hPage = Create(nPage, hWizard);
+        ASSERT_NE(hPage, nullptr);
+        EXPECT_TRUE(GetWindowLongA(hPage, GWL_STYLE) & WS_CHILD);
+        EXPECT_FALSE(GetWindowLongA(hPage, GWL_STYLE) & WS_VISIBLE);
         RECT rcPage;
         GetWindowRect(hPage, &rcPage);
-        EXPECT_LE(rcPage.right - rcPage.left, rcArea.right - rcArea.left) << "page " << nPage;
-        EXPECT_LE(rcPage.bottom - rcPage.top, rcArea.bottom - rcArea.top) << "page " << nPage;
+        EXPECT_LE(rcPage.right - rcPage.left, rcArea.right - rcArea.left);
+        EXPECT_LE(rcPage.bottom - rcPage.top, rcArea.bottom - rcArea.top);
+        ExpectControl(hPage, IDC_PAGE_HEADER, kWizardHeaderClass, true);
 
         switch (nPage)
         {
         case IDD_PG_RETRIEVE_UPDATE:
         case IDD_PG_DOWNLOAD:
             ExpectControl(hPage, IDC_PROGRESS, PROGRESS_CLASSA, true);
+            // The label that names the bar stands right before it.
+            EXPECT_EQ(GetWindow(GetDlgItem(hPage, IDC_PROGRESS), GW_HWNDPREV),
+                      GetDlgItem(hPage, IDC_PROGRESS_LABEL));
+            ExpectControl(hPage, nPage == IDD_PG_DOWNLOAD ? IDC_DOWNLOAD_FIGURES : IDC_RETRIEVE_STATUS,
+                          "Static", true);
             break;
         case IDD_PG_NEXT_ACTION:
             ExpectControl(hPage, IDC_BROWSER_HOST, "AtlAxWin90", true);
+            EXPECT_EQ(GetWindow(GetDlgItem(hPage, IDC_BROWSER_HOST), GW_HWNDPREV),
+                      GetDlgItem(hPage, IDC_NOTES_LABEL));
             ExpectControl(hPage, IDC_VERSION_LINE, "Static", true);
             ExpectControl(hPage, IDC_SIZE_LINE, "Static", true);
             for (int nRadio = IDC_RB_INSTALL_NOW; nRadio <= IDC_RB_REMIND_WEEK; ++nRadio)
@@ -127,13 +288,15 @@ TEST_F(ResourceLibraryTest, PagesHaveTheirControlsAndFitThePageArea)
             break;
         case IDD_PG_FINISH:
             ExpectControl(hPage, IDC_FINISH_TEXT, "Static", true);
+            ExpectControl(hPage, IDC_FINISH_ICON, "Static", true);
+            ExpectControl(hPage, IDC_FINISH_DETAIL, "Static", true);
+            EXPECT_EQ(testsupport::TextOf(GetDlgItem(hPage, IDC_FINISH_DETAIL)), "");
             break;
         }
     }
-    DestroyWindow(hWizard);
 }
 
-TEST_F(ResourceLibraryTest, IconHasTheUsualSizes)
+TEST_P(ResourceLibraryTest, IconHasTheSizesOfEveryDpi)
 {
     HRSRC hGroup = FindResourceA(m_hLib, MAKEINTRESOURCEA(IDI_PRODUCT), MAKEINTRESOURCEA(14));
     ASSERT_NE(hGroup, nullptr);
@@ -149,63 +312,125 @@ TEST_F(ResourceLibraryTest, IconHasTheUsualSizes)
         EXPECT_EQ(wBits, 32);
         sizes += std::to_string(nWidth) + " ";
     }
-    EXPECT_EQ(sizes, "16 24 32 48 256 ");
-
-    for (int nSize : {16, 32})
-    {
-        HICON hIcon = static_cast<HICON>(
-            LoadImageA(m_hLib, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, nSize, nSize, 0));
-        EXPECT_NE(hIcon, nullptr) << nSize;
-        DestroyIcon(hIcon);
-    }
+    EXPECT_EQ(sizes, "16 20 24 32 40 48 64 256 ");
 }
 
-TEST_F(ResourceLibraryTest, EveryStringExistsAndFitsItsBuffer)
+TEST_P(ResourceLibraryTest, EveryStringExistsAndTakesItsCallersArguments)
 {
-    const UINT ids[] = {IDS_UPDATE_INFO_URL,   IDS_DOWNLOAD_PAGE_URL, IDS_CONFIRM_CANCEL,
-                        IDS_NO_CONNECTION,     IDS_NO_NEW_VERSION,    IDS_UPDATE_FAILED,
-                        IDS_VERSION_LINE,      IDS_SIZE_LINE,         IDS_CANCELLED,
-                        IDS_NO_ADMIN_NOTICE,   IDS_DOWNLOAD_PAGE_LABEL};
-    for (UINT uId : ids)
+    for (const StringSpec& spec : kStrings)
     {
-        const std::string text = StringOf(uId);
-        EXPECT_FALSE(text.empty()) << uId;
-        // 111 is read with room for 259 characters, 177 for 519, all others 259.
-        EXPECT_LT(text.size(), uId == IDS_NO_ADMIN_NOTICE ? 520u : 260u) << uId;
+        const std::string text = StringOf(spec.uId);
+        EXPECT_FALSE(text.empty()) << spec.uId;
+        // 177 is read with room for 519 characters, all others 259.
+        EXPECT_LT(text.size(), spec.uId == IDS_NO_ADMIN_NOTICE ? 520u : 260u) << spec.uId;
+        EXPECT_EQ(Conversions(text), spec.pszConversions) << spec.uId << ": " << text;
     }
     EXPECT_EQ(StringOf(IDS_UPDATE_INFO_URL), ZSP_TEST_UPDATE_INFO_URL);
     EXPECT_EQ(StringOf(IDS_DOWNLOAD_PAGE_URL), ZSP_TEST_DOWNLOAD_PAGE_URL);
+    // Headers are a title and one line under it.
+    for (UINT uId = IDS_FINISH_HEADER_OFFLINE; uId <= IDS_FINISH_HEADER_CANCELLED; ++uId)
+    {
+        const std::string header = StringOf(uId);
+        EXPECT_EQ(std::count(header.begin(), header.end(), '\n'), 1) << uId;
+    }
 }
 
-TEST_F(ResourceLibraryTest, FormatStringsTakeTheirArguments)
+// Run at the DPI of this process; DialogsFitAtHigherDpi runs it at others.
+TEST_P(ResourceLibraryTest, DialogsFitTheirTexts)
 {
-    char szOut[600];
-    std::snprintf(szOut, sizeof(szOut), StringOf(IDS_VERSION_LINE).c_str(), "2.5.0.301");
-    EXPECT_NE(std::string(szOut).find("2.5.0.301"), std::string::npos) << szOut;
+    if (const char* pszDpi = std::getenv("ZSP_TEST_DPI"))
+    {
+        HDC hdc = GetDC(nullptr);
+        ASSERT_EQ(GetDeviceCaps(hdc, LOGPIXELSY), std::atoi(pszDpi));
+        ReleaseDC(nullptr, hdc);
+    }
+    HWND hWizard = Create(IDD_UPDATE_WIZARD, nullptr);
+    ASSERT_NE(hWizard, nullptr);
+    for (int nId : {IDC_WIZ_NEXT, IDC_WIZ_CLOSE, IDC_WIZ_CANCEL})
+        ExpectTextFits(GetDlgItem(hWizard, nId));
 
-    std::snprintf(szOut, sizeof(szOut), StringOf(IDS_SIZE_LINE).c_str(), 1.5);
-    EXPECT_NE(std::string(szOut).find("1.5"), std::string::npos) << szOut;
-    std::snprintf(szOut, sizeof(szOut), StringOf(IDS_SIZE_LINE).c_str(), 2048.0);
-    EXPECT_NE(std::string(szOut).find("2048"), std::string::npos) << szOut;
+    std::map<int, std::vector<std::string>> longest = LongestTexts();
+    for (int nPage : {IDD_PG_RETRIEVE_UPDATE, IDD_PG_NEXT_ACTION, IDD_PG_DOWNLOAD, IDD_PG_FINISH})
+    {
+        SCOPED_TRACE(nPage);
+        HWND hPage = Create(nPage, hWizard);
+        ASSERT_NE(hPage, nullptr);
+        RECT rcPage;
+        GetWindowRect(hPage, &rcPage);
+        const std::vector<HWND> controls = ChildrenOf(hPage);
+        for (size_t i = 0; i < controls.size(); ++i)
+        {
+            const int nId = GetDlgCtrlID(controls[i]);
+            SCOPED_TRACE(nId);
+            ExpectTextFits(controls[i]);
+            for (const std::string& text : longest[nId])
+            {
+                SetWindowTextA(controls[i], text.c_str());
+                ExpectTextFits(controls[i]);
+            }
+            RECT rc;
+            RECT rcBoth;
+            GetWindowRect(controls[i], &rc);
+            IntersectRect(&rcBoth, &rc, &rcPage);
+            EXPECT_TRUE(EqualRect(&rcBoth, &rc)) << "outside the page";
+            for (size_t j = i + 1; j < controls.size(); ++j)
+            {
+                // The choice and the notice with its link take turns.
+                const int nOther = GetDlgCtrlID(controls[j]);
+                if (nId >= IDC_RB_INSTALL_NOW && nId <= IDC_RB_REMIND_WEEK &&
+                    (nOther == IDC_NOTICE || nOther == IDC_HYPERLINK))
+                    continue;
+                RECT rcOther;
+                GetWindowRect(controls[j], &rcOther);
+                EXPECT_FALSE(IntersectRect(&rcBoth, &rc, &rcOther)) << "overlaps " << nOther;
+            }
+        }
+    }
+}
 
-    std::snprintf(szOut, sizeof(szOut), StringOf(IDS_NO_ADMIN_NOTICE).c_str(), "2.5.0.301",
-                  "http://example.test/get");
-    const std::string notice = szOut;
-    EXPECT_LT(notice.find("2.5.0.301"), notice.find("http://example.test/get")) << notice;
+TEST_P(ResourceLibraryTest, NoMnemonicTwiceOnAPage)
+{
+    HWND hWizard = Create(IDD_UPDATE_WIZARD, nullptr);
+    ASSERT_NE(hWizard, nullptr);
+    for (int nPage : {IDD_PG_RETRIEVE_UPDATE, IDD_PG_NEXT_ACTION, IDD_PG_DOWNLOAD, IDD_PG_FINISH})
+    {
+        HWND hPage = Create(nPage, hWizard);
+        ASSERT_NE(hPage, nullptr);
+        // The link's label comes from a string.
+        std::vector<std::string> texts;
+        if (nPage == IDD_PG_NEXT_ACTION)
+            texts.push_back(StringOf(IDS_DOWNLOAD_PAGE_LABEL));
+        for (HWND hCtl : ChildrenOf(hWizard))
+            texts.push_back(testsupport::TextOf(hCtl));
+        for (HWND hCtl : ChildrenOf(hPage))
+            texts.push_back(testsupport::TextOf(hCtl));
+        std::set<int> letters;
+        for (const std::string& text : texts)
+        {
+            const size_t i = text.find('&');
+            if (i != std::string::npos && i + 1 < text.size())
+                EXPECT_TRUE(letters.insert(std::tolower(static_cast<unsigned char>(text[i + 1]))).second)
+                    << nPage << ": " << text;
+        }
+    }
+}
 
-    // Only the placeholders that the callers pass.
-    auto countConversions = [](const std::string& format) {
-        int n = 0;
-        for (size_t i = format.find('%'); i != std::string::npos; i = format.find('%', i + 2))
-            n += (i + 1 < format.size() && format[i + 1] != '%') ? 1 : 0;
-        return n;
-    };
-    EXPECT_EQ(countConversions(StringOf(IDS_VERSION_LINE)), 1);
-    EXPECT_EQ(countConversions(StringOf(IDS_SIZE_LINE)), 1);
-    EXPECT_EQ(countConversions(StringOf(IDS_NO_ADMIN_NOTICE)), 2);
-    for (UINT uId : {IDS_CONFIRM_CANCEL, IDS_NO_CONNECTION, IDS_NO_NEW_VERSION,
-                     IDS_UPDATE_FAILED, IDS_CANCELLED, IDS_DOWNLOAD_PAGE_LABEL})
-        EXPECT_EQ(countConversions(StringOf(uId)), 0) << uId;
+TEST(DialogLayout, DialogsFitAtHigherDpi)
+{
+    char szSelf[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    for (DWORD dwDpi : {144u, 192u})
+    {
+        SCOPED_TRACE(dwDpi);
+        testsupport::ScopedDpi dpi(dwDpi);
+        SetEnvironmentVariableA("ZSP_TEST_DPI", std::to_string(dwDpi).c_str());
+        DWORD dwExit = 1;
+        EXPECT_TRUE(testsupport::RunToExit(testsupport::Quoted(szSelf) +
+                                               " --gtest_filter=*/ResourceLibraryTest.DialogsFitTheirTexts/*",
+                                           60000, &dwExit));
+        EXPECT_EQ(dwExit, 0u);
+        SetEnvironmentVariableA("ZSP_TEST_DPI", nullptr);
+    }
 }
 
 TEST(ResourceMgr, LoadsTheLibraryBesideTheProgramOnce)
@@ -248,6 +473,8 @@ TEST(UpdaterResources, VersionBlockAndManifest)
     const std::string manifest(pText, SizeofResource(hExe, hManifest));
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
     EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
     FreeLibrary(hExe);
 }
 

@@ -3,6 +3,7 @@
 // users with and without administrator rights.
 #include <windows.h>
 #include <commctrl.h>
+#include <exdispid.h>
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,9 @@
 #include "update/exe_module.h"
 #include "update/resource_mgr.h"
 #include "update/update_globals.h"
+#include "update/wizard/browser_events.h"
 #include "update/wizard/update_wizard.h"
+#include "update/wizard/wizard_look.h"
 
 namespace {
 
@@ -153,7 +156,7 @@ TEST_F(WizardPagesTest, AdministratorStartsWithInstallNowChecked)
     EXPECT_FALSE(IsShown(IDC_NOTICE));
     EXPECT_FALSE(IsShown(IDC_HYPERLINK));
     EXPECT_EQ(EnabledButtons(), kButtonNext | kButtonCancel);
-    EXPECT_EQ(testsupport::TextOf(Control(IDC_VERSION_LINE)), "A new version is available: 2.5.0.301");
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_VERSION_LINE)), "New version: 2.5.0.301");
     EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 1.5 MB");
 
     Choose(IDC_RB_REMIND_DAY);
@@ -218,7 +221,7 @@ TEST_F(WizardPagesTest, UserWithoutAdministratorRightsGetsTheNoticeAndTheLink)
     EXPECT_TRUE(IsShown(IDC_HYPERLINK));
     EXPECT_EQ(EnabledButtons(), kButtonClose);
     EXPECT_EQ(m_pWizard->m_pgNextAction.m_hyperlink.m_hWnd, Control(IDC_HYPERLINK));
-    EXPECT_EQ(testsupport::TextOf(Control(IDC_HYPERLINK)), "Download the new version");
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_HYPERLINK)), "&Download the new version");
     EXPECT_EQ(m_pWizard->m_pgNextAction.m_hyperlink.GetHyperLink(), ZSP_TEST_DOWNLOAD_PAGE_URL);
 
     // Close stores nothing here.
@@ -286,6 +289,82 @@ TEST_F(WizardPagesTest, AFailedNavigationShowsTheAddressInstead)
         },
         kWaitMs));
     EXPECT_FALSE(m_pWizard->m_pgNextAction.m_spWebBrowser);
+}
+
+// The pixels of an icon's colour image, to tell one icon from another.
+std::string IconBits(HICON hIcon)
+{
+    ICONINFO info = {};
+    if (hIcon == nullptr || !GetIconInfo(hIcon, &info))
+        return std::string();
+    BITMAP bitmap = {};
+    GetObjectA(info.hbmColor, sizeof(bitmap), &bitmap);
+    std::string bits(static_cast<size_t>(bitmap.bmWidthBytes) * bitmap.bmHeight, '\0');
+    GetBitmapBits(info.hbmColor, static_cast<LONG>(bits.size()), bits.data());
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bits;
+}
+
+TEST_F(WizardPagesTest, TheFinishPageShowsAHeaderAndAnIconForItsOutcome)
+{
+    m_pWizard->FinishWithMessage(IDS_NO_NEW_VERSION);
+    HWND hPage = m_pWizard->m_pgFinish.m_hWnd;
+    HWND hIcon = GetDlgItem(hPage, IDC_FINISH_ICON);
+    RECT rc;
+    GetClientRect(hIcon, &rc);
+    auto expectIcon = [&](LPCSTR pszIcon) {
+        const int cx = FittingIconSize(rc.right < rc.bottom ? rc.right : rc.bottom);
+        fw::CIconHandle icon(static_cast<HICON>(LoadImageA(nullptr, pszIcon, IMAGE_ICON, cx, cx, 0)));
+        EXPECT_EQ(IconBits(reinterpret_cast<HICON>(SendMessageA(hIcon, STM_GETICON, 0, 0))),
+                  IconBits(icon.Get()));
+    };
+    EXPECT_EQ(testsupport::TextOf(GetDlgItem(hPage, IDC_PAGE_HEADER)),
+              "No update needed\nYou have the newest version of Vexil Junquell.");
+    expectIcon(IDI_INFORMATION);
+    m_pWizard->m_pCurrentPage->SetMessageId(IDS_UPDATE_FAILED);
+    EXPECT_EQ(testsupport::TextOf(GetDlgItem(hPage, IDC_PAGE_HEADER)),
+              "The update did not complete\nNothing was installed.");
+    expectIcon(IDI_WARNING);
+    m_pWizard->m_pCurrentPage->SetMessageId(IDS_CANCELLED);
+    expectIcon(IDI_WARNING);
+}
+
+// Only a failure of the top-level page before it arrived stands for notes
+// that cannot be shown.
+TEST(BrowserEventSink, OnlyTheTopLevelPageBeforeItArrivedCounts)
+{
+    HWND hPage = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    constexpr UINT kFailed = WM_APP + 7;
+    // Sinks serve as dispatch objects: one the browser, one a frame in it.
+    fw::CComPtr<CBrowserEventSink> browser;
+    browser.Attach(new CBrowserEventSink(nullptr, 0, nullptr));
+    fw::CComPtr<CBrowserEventSink> frame;
+    frame.Attach(new CBrowserEventSink(nullptr, 0, nullptr));
+    fw::CComPtr<CBrowserEventSink> sink;
+    // Fires the event with pDisp as its first argument (arguments come last
+    // first) and tells whether the page was told of failed notes.
+    auto fire = [&](DISPID dispId, IDispatch* pDisp) {
+        VARIANT args[5] = {};
+        const UINT cArgs = dispId == DISPID_NAVIGATEERROR ? 5 : 2;
+        args[cArgs - 1].vt = VT_DISPATCH;
+        args[cArgs - 1].pdispVal = pDisp;
+        DISPPARAMS params = {args, nullptr, cArgs, 0};
+        sink->Invoke(dispId, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        MSG msg;
+        return PeekMessageA(&msg, hPage, kFailed, kFailed, PM_REMOVE) != FALSE;
+    };
+
+    sink.Attach(new CBrowserEventSink(hPage, kFailed, browser));
+    EXPECT_FALSE(fire(DISPID_NAVIGATEERROR, frame));
+    EXPECT_TRUE(fire(DISPID_NAVIGATEERROR, browser));
+    // Once the notes arrived, a link that fails inside them is the browser's.
+    sink.Attach(new CBrowserEventSink(hPage, kFailed, browser));
+    EXPECT_FALSE(fire(DISPID_NAVIGATECOMPLETE2, frame));
+    EXPECT_TRUE(fire(DISPID_NAVIGATEERROR, browser));
+    EXPECT_FALSE(fire(DISPID_NAVIGATECOMPLETE2, browser));
+    EXPECT_FALSE(fire(DISPID_NAVIGATEERROR, browser));
+    DestroyWindow(hPage);
 }
 
 TEST_F(WizardPagesTest, TypedCharactersReachAFocusedEditOnce)

@@ -206,7 +206,7 @@ TEST_F(WizardRunTest, NewerVersionShowsTheReleaseNotesPage)
     ASSERT_TRUE(testsupport::WaitUntil([&]() { return m_driver.IsWizardVisible(); }, kWaitMs));
     ExpectStampedNow();
     EXPECT_EQ(m_driver.PageText(WizardPage::NextAction, 1007),
-              "A new version is available: 2.5.1.0");
+              "New version: 2.5.1.0");
     // An administrator's choice is not stored until Close.
     EXPECT_EQ(StoredAvailableVersion(), "2.4.2.218");
     EXPECT_EQ(Stored("NotifyDownload"), kTenMinutes);

@@ -10,6 +10,7 @@
 //   demo-walker wait-window TITLE TIMEOUT_MS       (prints its process id)
 //   demo-walker close-window TITLE TIMEOUT_MS      (and waits until it is gone)
 //   demo-walker wait-gone TITLE TIMEOUT_MS
+//   demo-walker window-rect wizard|TITLE TIMEOUT_MS (prints WxH+X+Y)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -202,12 +203,39 @@ int CloseWindow(const char* pszTitle, DWORD dwTimeoutMs)
     return WaitGone(pszTitle, dwSpent < dwTimeoutMs ? dwTimeoutMs - dwSpent : 0);
 }
 
+// The window's frame on the screen, as ImageMagick's -crop takes it.
+int WindowRect(const char* pszTitle, DWORD dwTimeoutMs)
+{
+    HWND hWnd = nullptr;
+    const bool bWizard = strcmp(pszTitle, "wizard") == 0;
+    if (!testsupport::WaitUntil(
+            [&]() {
+                if (bWizard)
+                {
+                    std::optional<WizardDriver> driver = FindWizard();
+                    hWnd = driver && driver->IsWizardVisible() ? driver->FindWizard() : nullptr;
+                }
+                else
+                {
+                    hWnd = VisibleWindowTitled(pszTitle);
+                }
+                return hWnd != nullptr;
+            },
+            dwTimeoutMs))
+        return TimedOut(std::string("a window \"") + pszTitle + "\"", dwTimeoutMs);
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    printf("%ldx%ld+%ld+%ld\n", rc.right - rc.left, rc.bottom - rc.top, rc.left, rc.top);
+    return kDone;
+}
+
 int Usage()
 {
     fputs("usage: demo-walker wait-page retrieve|next-action|download|finish TIMEOUT_MS\n"
           "       demo-walker wait-progress PERCENT TIMEOUT_MS\n"
           "       demo-walker press next|close|cancel TIMEOUT_MS\n"
-          "       demo-walker wait-window|close-window|wait-gone TITLE TIMEOUT_MS\n",
+          "       demo-walker wait-window|close-window|wait-gone TITLE TIMEOUT_MS\n"
+          "       demo-walker window-rect wizard|TITLE TIMEOUT_MS\n",
           stderr);
     return kUsage;
 }
@@ -247,5 +275,7 @@ int main(int argc, char** argv)
         return CloseWindow(pszArgument, dwTimeoutMs);
     if (command == "wait-gone")
         return WaitGone(pszArgument, dwTimeoutMs);
+    if (command == "window-rect")
+        return WindowRect(pszArgument, dwTimeoutMs);
     return Usage();
 }

@@ -18,7 +18,23 @@ void CPgUpdateDownload::OnActivate()
     limits.msStall = kStallLimitMs;
     limits.cbMax = m_pWizard->m_installerSize;
     SetLimits(limits);
+    m_figures.Restart(GetTickCount());
     Download(m_pWizard->m_installerUrl.c_str(), false);
+}
+
+void CPgUpdateDownload::OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax,
+                                           ULONG ulStatusCode, const char* pszStatusText)
+{
+    CProgressBase::OnDownloadProgress(ulProgress, ulProgressMax, ulStatusCode, pszStatusText);
+    // Before the data flows the progress counts other things.
+    if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA &&
+        ulStatusCode != BINDSTATUS_DOWNLOADINGDATA && ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA)
+        return;
+    // Without a length from the server, the announced size is the total.
+    const ULONGLONG cbTotal = ulProgressMax != 0 ? ulProgressMax : m_pWizard->m_installerSize;
+    std::string text;
+    if (m_figures.Update(ulProgress, cbTotal, GetTickCount(), text))
+        ::SetDlgItemTextA(m_hWnd, IDC_DOWNLOAD_FIGURES, text.c_str());
 }
 
 void CPgUpdateDownload::OnCancel()

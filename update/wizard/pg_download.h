@@ -6,6 +6,7 @@
 #include "framework/dialog.h"
 #include "update/download/download_progress.h"
 #include "update/resource_ids.h"
+#include "update/wizard/progress_figures.h"
 #include "update/wizard/update_page.h"
 
 class CPgUpdateDownload : public CPgUpdatePageImpl<CPgUpdateDownload>,
@@ -25,6 +26,9 @@ public:
     void OnActivate() override;
     void OnCancel() override;
     void OnDownloadComplete(IStream* pStream, HRESULT hResult, const char* pszError) override;
+    // The bar, and beside it the figures.
+    void OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                            const char* pszStatusText) override;
 
     // Saves what has arrived of the installer since the last call, creating
     // the file at the installer path on the first. S_OK, or why the file
@@ -33,4 +37,7 @@ public:
 
 protected:
     void OnDataArrived(IStream* pStream) override;
+
+private:
+    CProgressFigures m_figures;
 };

@@ -1,6 +1,8 @@
 #include "update/wizard/pg_finish.h"
 
+#include "update/wizard/resource_text.h"
 #include "update/wizard/update_wizard.h"
+#include "update/wizard/wizard_look.h"
 
 void CPgUpdateFinish::OnActivate()
 {
@@ -19,7 +21,37 @@ void CPgUpdateFinish::SetMessage(const char* pszText)
 
 void CPgUpdateFinish::SetMessageId(UINT uId)
 {
-    char szText[260];
-    fw::LoadResString(uId, szText);
-    SetMessage(szText);
+    SetMessage(LoadResourceString(uId).c_str());
+    ShowOutcome(uId);
+}
+
+void CPgUpdateFinish::ShowOutcome(UINT uId)
+{
+    UINT uHeaderId = IDS_FINISH_HEADER_FAILED;
+    switch (uId)
+    {
+    case IDS_NO_CONNECTION:
+        uHeaderId = IDS_FINISH_HEADER_OFFLINE;
+        break;
+    case IDS_NO_NEW_VERSION:
+        uHeaderId = IDS_FINISH_HEADER_UP_TO_DATE;
+        break;
+    case IDS_CANCELLED:
+        uHeaderId = IDS_FINISH_HEADER_CANCELLED;
+        break;
+    default:
+        break;
+    }
+    ::SetDlgItemTextA(m_hWnd, IDC_PAGE_HEADER, LoadResourceString(uHeaderId).c_str());
+
+    // Being up to date is news; anything else ended short of an update.
+    HWND hIcon = GetDlgItem(IDC_FINISH_ICON);
+    RECT rcIcon = {};
+    ::GetClientRect(hIcon, &rcIcon);
+    fw::CIconHandle icon =
+        LoadFittingIcon(nullptr, uId == IDS_NO_NEW_VERSION ? IDI_INFORMATION : IDI_WARNING,
+                        rcIcon.right < rcIcon.bottom ? rcIcon.right : rcIcon.bottom);
+    ::SendMessageA(hIcon, STM_SETICON, reinterpret_cast<WPARAM>(icon.Get()), 0);
+    // The control draws the new icon before the old one goes.
+    m_icon = std::move(icon);
 }

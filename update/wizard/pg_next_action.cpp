@@ -1,66 +1,17 @@
 #include "update/wizard/pg_next_action.h"
 
-#include <exdispid.h>
 #include <oleauto.h>
 
-#include <cstdio>
+#include <new>
 #include <string>
 
 #include "framework/ansi_text.h"
-#include "framework/com_guard.h"
-#include "framework/dispatch.h"
 #include "update/update_globals.h"
 #include "update/update_settings.h"
+#include "update/wizard/browser_events.h"
+#include "update/wizard/resource_text.h"
 #include "update/wizard/update_info.h"
 #include "update/wizard/update_wizard.h"
-
-// Tells the page when the browser cannot show the release notes, so that the
-// page can show their address instead. The sink does nothing else: what the
-// browser does inside the notes is its own business.
-class CBrowserEventSink final : public fw::IDispatchByIdImpl<IDispatch>
-{
-public:
-    explicit CBrowserEventSink(HWND hWndPage) : m_cRef(1), m_hWndPage(hWndPage) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (ppv == nullptr)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, DIID_DWebBrowserEvents2))
-        {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_cRef); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const LONG cRef = InterlockedDecrement(&m_cRef);
-        if (cRef == 0)
-            delete this;
-        return static_cast<ULONG>(cRef);
-    }
-    STDMETHODIMP Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                        EXCEPINFO*, UINT*) override
-    {
-        return fw::ComGuard([&] {
-            // The page is told later, outside the browser's own call.
-            if (dispIdMember == DISPID_NAVIGATEERROR && IsWindow(m_hWndPage))
-                PostMessageA(m_hWndPage, CPgUpdateNextAction::kMsgBrowserFailed, 0, 0);
-            return S_OK;
-        });
-    }
-
-private:
-    ~CBrowserEventSink() = default;
-
-    LONG m_cRef;
-    HWND m_hWndPage;
-};
 
 namespace {
 
@@ -69,13 +20,6 @@ constexpr int kCancelCaptionChars = 259;
 
 const int kChoiceIds[] = {IDC_RB_INSTALL_NOW, IDC_RB_SKIP_VERSION, IDC_RB_REMIND_DAY,
                           IDC_RB_REMIND_WEEK};
-
-std::string LoadResourceString(UINT uId)
-{
-    char szText[260];
-    fw::LoadResString(uId, szText);
-    return szText;
-}
 
 } // namespace
 
@@ -127,7 +71,8 @@ bool CPgUpdateNextAction::StartBrowser()
                                                  reinterpret_cast<void**>(&spContainer))) &&
         SUCCEEDED(spContainer->FindConnectionPoint(DIID_DWebBrowserEvents2, &spPoint)))
     {
-        m_spEventSink.Attach(new (std::nothrow) CBrowserEventSink(m_hWnd));
+        m_spEventSink.Attach(new (std::nothrow)
+                                 CBrowserEventSink(m_hWnd, kMsgBrowserFailed, m_spWebBrowser));
         if (!m_spEventSink || FAILED(spPoint->Advise(m_spEventSink, &m_dwEventCookie)))
         {
             m_spEventSink.Release();
@@ -173,9 +118,8 @@ void CPgUpdateNextAction::ShowReleaseNotesAddress()
         m_wndBrowserHost.DetachControl();
         m_spWebBrowser.Release();
     }
-    const std::string text = "The release notes cannot be shown here. You can read them at " +
-                             m_pWizard->m_releaseNotesUrl;
-    m_wndBrowserHost.SetWindowText(text.c_str());
+    m_wndBrowserHost.SetWindowText(
+        FormatResourceString(IDS_NOTES_UNAVAILABLE, m_pWizard->m_releaseNotesUrl.c_str()).c_str());
 }
 
 LRESULT CPgUpdateNextAction::OnBrowserFailed(UINT, WPARAM, LPARAM, BOOL&)
@@ -194,18 +138,14 @@ LRESULT CPgUpdateNextAction::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
 
 void CPgUpdateNextAction::OnActivate()
 {
-    char szFormat[260];
-    char szLine[260] = {};
-
-    fw::LoadResString(IDS_VERSION_LINE, szFormat);
-    std::snprintf(szLine, sizeof(szLine), szFormat, m_pWizard->m_availableVersion.Text().c_str());
-    ::SetDlgItemTextA(m_hWnd, IDC_VERSION_LINE, szLine);
+    ::SetDlgItemTextA(
+        m_hWnd, IDC_VERSION_LINE,
+        FormatResourceString(IDS_VERSION_LINE, m_pWizard->m_availableVersion.Text().c_str()).c_str());
 
     const double dMegabytes =
         static_cast<double>(m_pWizard->m_installerSize) * (1.0 / 1024) * (1.0 / 1024);
-    fw::LoadResString(IDS_SIZE_LINE, szFormat);
-    std::snprintf(szLine, sizeof(szLine), szFormat, dMegabytes);
-    ::SetDlgItemTextA(m_hWnd, IDC_SIZE_LINE, szLine);
+    ::SetDlgItemTextA(m_hWnd, IDC_SIZE_LINE,
+                      FormatResourceString(IDS_SIZE_LINE, dMegabytes).c_str());
 
     if (g_bUserIsAdmin)
     {

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include "framework/window.h"
+#include "update/resource_ids.h"
+#include "update/wizard/wizard_header.h"
 
 class CUpdateWizard;
 
@@ -38,11 +40,15 @@ public:
     HWND CreatePage(HWND hWndParent, RECT rcPage) override
     {
         T* pT = static_cast<T*>(this);
+        // Every page template has a header band.
+        RegisterWizardHeaderClass();
         HWND hWnd = pT->m_hWnd != nullptr ? pT->m_hWnd : pT->Create(hWndParent, 0);
         if (hWnd == nullptr)
             return nullptr;
-        ::MoveWindow(hWnd, rcPage.left, rcPage.top, rcPage.right - rcPage.left,
-                     rcPage.bottom - rcPage.top, TRUE);
+        // In the tab order where the page area lies: the page's controls come
+        // before the wizard's buttons.
+        ::SetWindowPos(hWnd, ::GetDlgItem(hWndParent, IDC_WIZ_PAGE_AREA), rcPage.left, rcPage.top,
+                       rcPage.right - rcPage.left, rcPage.bottom - rcPage.top, SWP_NOACTIVATE);
         return hWnd;
     }
 

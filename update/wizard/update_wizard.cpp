@@ -5,6 +5,12 @@
 #include "framework/handles.h"
 #include "update/download/update_folder.h"
 #include "update/update_globals.h"
+#include "update/wizard/wizard_look.h"
+
+namespace {
+// The wizard's own buttons, in the order the keyboard falls back on them.
+const int kButtonIds[] = {IDC_WIZ_NEXT, IDC_WIZ_CLOSE, IDC_WIZ_CANCEL};
+} // namespace
 
 bool ConfirmCancel(CPgUpdatePage& page, CUpdateWizard& wizard, int cchCaption)
 {
@@ -40,16 +46,14 @@ LRESULT CUpdateWizard::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     // An owned window gets no taskbar button of its own without this.
     ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
 
-    HICON hIcon = LoadIconA(fw::GetModule()->GetResourceInstance(), MAKEINTRESOURCEA(IDI_PRODUCT));
-    SetIcon(hIcon, TRUE);
-    SetIcon(hIcon, FALSE);
-
-    LOGFONTA logFont = {};
-    HFONT hDialogFont = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
-    if (hDialogFont != nullptr && GetObjectA(hDialogFont, sizeof(logFont), &logFont) != 0)
+    // Each in the size the system draws it at, not one scaled from the other.
+    const HINSTANCE hResources = fw::GetModule()->GetResourceInstance();
+    for (BOOL bBig : {TRUE, FALSE})
     {
-        logFont.lfWeight = FW_BOLD;
-        m_fontHeading.Reset(CreateFontIndirectA(&logFont));
+        const int cx = GetSystemMetrics(bBig ? SM_CXICON : SM_CXSMICON);
+        SetIcon(static_cast<HICON>(LoadImageA(hResources, MAKEINTRESOURCEA(IDI_PRODUCT),
+                                              IMAGE_ICON, cx, cx, LR_SHARED)),
+                bBig);
     }
     return TRUE;
 }
@@ -104,12 +108,6 @@ bool CUpdateWizard::SetActivePage(int nIndex)
 
     fw::CWindow pageWindow = pPage->GetPageWindow();
     pageWindow.EnableWindow(TRUE);
-    if (m_fontHeading)
-    {
-        for (int nId : {IDC_PAGE_HEADING, IDC_VERSION_LINE})
-            ::SendDlgItemMessageA(pageWindow, nId, WM_SETFONT,
-                                  reinterpret_cast<WPARAM>(m_fontHeading.Get()), FALSE);
-    }
 
     CPgUpdatePage* pPrevious = m_pCurrentPage;
     pPage->OnActivate();
@@ -126,7 +124,7 @@ bool CUpdateWizard::SetActivePage(int nIndex)
         previousWindow.ShowWindow(SW_HIDE);
     }
     m_pCurrentPage = pPage;
-    ::SetFocus(pageWindow);
+    FocusDefaultButton(m_hWnd, kButtonIds, 3);
     return true;
 }
 

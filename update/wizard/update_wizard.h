@@ -100,7 +100,4 @@ private:
     LRESULT OnCancel(WORD wNotifyCode, WORD wId, HWND hWndCtl, BOOL& bHandled);
 
     CPgUpdatePage* PageAt(int nIndex);
-
-    // Page headings are drawn in a bold version of the dialog's font.
-    fw::CFontHandle m_fontHeading;
 };
