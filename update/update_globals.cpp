@@ -15,13 +15,31 @@ void ShowError(const char* pszText)
     MessageBoxA(nullptr, pszText, nullptr, kErrorBoxStyle);
 }
 
-void ShowSystemError(DWORD dwError)
+namespace {
+
+std::string SystemText(DWORD dwError)
 {
     char* pszMessage = nullptr;
     const DWORD cch = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
                                      nullptr, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                      reinterpret_cast<char*>(&pszMessage), 0, nullptr);
     fw::CLocalBlock message(pszMessage);
-    if (cch != 0 && pszMessage != nullptr)
-        ShowError(pszMessage);
+    return cch != 0 && pszMessage != nullptr ? std::string(pszMessage, cch) : std::string();
+}
+
+} // namespace
+
+void ShowSystemError(DWORD dwError)
+{
+    const std::string text = SystemText(dwError);
+    if (!text.empty())
+        ShowError(text.c_str());
+}
+
+std::string SystemErrorText(DWORD dwError)
+{
+    std::string text = SystemText(dwError);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text.empty() ? std::to_string(dwError) : text;
 }

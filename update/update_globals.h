@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 extern bool g_bManualMode;
 extern BOOL g_bUserIsAdmin;
 extern UINT g_uActivateMessage;
@@ -20,3 +22,6 @@ void ShowError(const char* pszText);
 // The same box with the system's text for an error code; nothing is shown
 // when the system has no text for it.
 void ShowSystemError(DWORD dwError);
+// The system's text for an error code without its line end, or the code's
+// number where the system has no text.
+std::string SystemErrorText(DWORD dwError);

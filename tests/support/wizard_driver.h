@@ -47,6 +47,8 @@ public:
 
     std::string PageText(WizardPage page, int nControlId);
     std::string FinishText() { return PageText(WizardPage::Finish, 228); }
+    // The line under a failure message that says why the run failed.
+    std::string FailureLine() { return PageText(WizardPage::Finish, 1106); }
     bool IsPageControlVisible(WizardPage page, int nControlId);
     int ProgressPosition(WizardPage page);
 

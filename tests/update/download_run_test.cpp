@@ -116,11 +116,15 @@ protected:
         m_driver.Press(302);
     }
 
-    void ExpectFinish(const char* pszText)
+    // The finish page with its text and, for a failure, the line that says
+    // why, which begins with pszWhy.
+    void ExpectFinish(const char* pszText, const char* pszWhy = "")
     {
         ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Finish, kWaitMs))
             << testsupport::PageName(m_driver.CurrentPage());
         EXPECT_EQ(m_driver.FinishText(), pszText);
+        const std::string why = m_driver.FailureLine();
+        EXPECT_EQ(why.rfind(pszWhy, 0), 0u) << why;
         EXPECT_EQ(m_driver.EnabledButtons(), 2u);
         m_driver.Press(301);
         DWORD dwExit = 1;
@@ -205,14 +209,18 @@ TEST_F(DownloadRunTest, FailuresEndOnTheFinishPageAndLeaveNoFile)
         const char* pszWhat;
         int nSizeDelta;
         const char* pszFault;
+        const char* pszWhy;
     };
+    const char kSmaller[] = "The download was smaller than announced (announced ";
+    const char kLarger[] = "The download was larger than announced (announced ";
     const Case cases[] = {
-        {"announced size too large", 1, ""},
-        {"announced size too small", -1, ""},
-        {"announced size 0", -100000000, ""},
-        {"body cut short", 0, "truncate 1000"},
-        {"server error", 0, "status 500"},
-        {"connection closed", 0, "close"},
+        {"announced size too large", 1, "", kSmaller},
+        {"announced size too small", -1, "", kLarger},
+        {"announced size 0", -100000000, "", "The download was larger than announced (announced 0 bytes"},
+        {"body cut short", 0, "truncate 1000", kSmaller},
+        {"server error", 0, "status 500",
+         "The update server answered with HTTP status 500 (Internal Server Error)."},
+        {"connection closed", 0, "close", kSmaller},
     };
     for (const Case& c : cases)
     {
@@ -220,7 +228,7 @@ TEST_F(DownloadRunTest, FailuresEndOnTheFinishPageAndLeaveNoFile)
         const long long size = static_cast<long long>(m_installer.size()) + c.nSizeDelta;
         ServeUpdate(static_cast<uint32_t>(size < 0 ? 0 : size), c.pszFault);
         StartAndChooseInstall();
-        ExpectFinish(kFailed);
+        ExpectFinish(kFailed, c.pszWhy);
         EXPECT_FALSE(fs::exists(InstallerPath()));
         EXPECT_FALSE(InstallerStarted());
         EXPECT_EQ(StoredNotifyDownload(), 5u);
@@ -235,7 +243,7 @@ TEST_F(DownloadRunTest, AnInstallerLargerThanAnnouncedIsCutOffEarly)
     m_installer.resize(64 << 20, 'z');
     ServeUpdate(announced, "trickle 65536 25");
     StartAndChooseInstall();
-    ExpectFinish(kFailed);
+    ExpectFinish(kFailed, "The download was larger than announced (announced 1.5 MB, received at least 64.0 MB).");
     EXPECT_FALSE(fs::exists(InstallerPath()));
     EXPECT_FALSE(InstallerStarted());
     std::string response;
@@ -259,9 +267,18 @@ TEST_F(DownloadRunTest, ADownloadThatStopsReceivingIsGivenUp)
     StartAndChooseInstall();
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Download, kWaitMs));
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Finish, 90000));
-    ExpectFinish(kFailed);
+    ExpectFinish(kFailed, "The update server stopped sending before the download was complete.");
     EXPECT_FALSE(fs::exists(InstallerPath()));
     EXPECT_EQ(StoredNotifyDownload(), 5u);
+}
+
+TEST_F(DownloadRunTest, AnInstallerWhereNothingAnswersIsNotReached)
+{
+    testsupport::ServeFile("/zsp/update.txt", "2.5.0.301\r\n1000\r\n" +
+                                                  testsupport::HttpUrl("/zsp/notes.html") +
+                                                  "\r\nhttp://127.0.0.1:1/setup.exe\r\n");
+    StartAndChooseInstall();
+    ExpectFinish(kFailed, "The update server could not be reached.");
 }
 
 TEST_F(DownloadRunTest, AnInstallerHeldOpenByAnotherProgramIsAFailure)
@@ -281,7 +298,7 @@ TEST_F(DownloadRunTest, AnInstallerHeldOpenByAnotherProgramIsAFailure)
 
     ServeUpdate(static_cast<uint32_t>(m_installer.size()));
     StartAndChooseInstall();
-    ExpectFinish(kFailed);
+    ExpectFinish(kFailed, "The installer could not be saved: ");
     EXPECT_FALSE(InstallerStarted());
 
     SetEvent(hRelease);
@@ -329,7 +346,7 @@ TEST_F(DownloadRunTest, AnInstallerTheShellCannotStartIsReportedAndKept)
         EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
         testsupport::ClickDialogButton(hBox, IDOK);
     }
-    ExpectFinish(kFailed);
+    ExpectFinish(kFailed, "The installer could not be started: ");
     EXPECT_EQ(ReadFileBytes(InstallerPath()), m_installer);
     EXPECT_EQ(StoredNotifyDownload(), 5u);
 }
@@ -438,15 +455,17 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
     const size_t nNotes = changed.find("notes.html");
     ASSERT_NE(nNotes, std::string::npos);
     changed.replace(nNotes, 5, "NOTES");
+    const char kNotVerified[] = "The update could not be verified as coming from the publisher.";
     const struct
     {
         const char* pszWhat;
         std::string info;
+        const char* pszWhy;
     } cases[] = {
-        {"unsigned", Unsigned("signed-a")},
-        {"signed by a key that is not built in", Signed("signed-c")},
-        {"a field changed after signing", changed},
-        {"signed, but without the installer's digest", Signed("signed-a-without-digest")},
+        {"unsigned", Unsigned("signed-a"), kNotVerified},
+        {"signed by a key that is not built in", Signed("signed-c"), kNotVerified},
+        {"a field changed after signing", changed, kNotVerified},
+        {"signed, but without the installer's digest", Signed("signed-a-without-digest"), kNotVerified},
     };
     for (const auto& c : cases)
     {
@@ -454,7 +473,7 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
         Serve(c.info, m_installer);
         ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
         m_driver = WizardDriver(m_child.Id());
-        ExpectFinish(kFailed);
+        ExpectFinish(kFailed, c.pszWhy);
         EXPECT_FALSE(InstallerFetched());
     }
 
@@ -492,7 +511,7 @@ TEST_F(SignedUpdateTest, AnInstallerSwappedForOtherBytesOfTheSameSizeIsDeletedAn
         SCOPED_TRACE(c.pszWhat);
         Serve(c.info, swapped);
         StartAndChooseInstall(c.updater);
-        ExpectFinish(kFailed);
+        ExpectFinish(kFailed, "The downloaded installer could not be verified: its digest does not match.");
         EXPECT_TRUE(InstallerFetched());
         EXPECT_FALSE(fs::exists(InstallerPath()));
         EXPECT_FALSE(InstallerStarted());

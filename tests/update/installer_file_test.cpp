@@ -51,7 +51,7 @@ void Save(CInstallerFile& file, const std::string& path, const std::string& byte
         EXPECT_EQ(file.AppendFrom(pStream), S_OK);
     }
     pStream->Release();
-    ASSERT_TRUE(file.Finish());
+    ASSERT_EQ(file.Finish(), S_OK);
 }
 
 TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)

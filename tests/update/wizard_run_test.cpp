@@ -236,12 +236,24 @@ TEST_F(WizardRunTest, ManualRunComparesWithTheInstalledVersion)
 
 TEST_F(WizardRunTest, FailedFetchInAManualRun)
 {
-    for (const char* pszFault : {"status 500", "status 404", "close", "truncate 5"})
+    const struct
     {
-        SCOPED_TRACE(pszFault);
-        ServeUpdateInfo(UpdateInfo("2.5.1"), pszFault);
+        const char* pszFault;
+        const char* pszWhy;
+    } cases[] = {
+        {"status 500", "The update server answered with HTTP status 500 (Internal Server Error)."},
+        {"status 404", "The update server answered with HTTP status 404 (Not Found)."},
+        // An answer closed before a word of it: nothing to read.
+        {"close", "The update information could not be read."},
+        {"truncate 5", "The update server stopped sending before the download was complete."},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszFault);
+        ServeUpdateInfo(UpdateInfo("2.5.1"), c.pszFault);
         Start("man");
         ExpectFinish(kFailed);
+        EXPECT_EQ(m_driver.FailureLine(), c.pszWhy);
         EXPECT_EQ(Stored("LastUpdateTime"), kEarlier);
         EXPECT_EQ(Stored("NotifyDownload"), kTenMinutes);
         CloseFinishPage();
@@ -273,6 +285,7 @@ TEST_F(WizardRunTest, UnreadableUpdateInformationIsAFailure)
         ServeUpdateInfo(body);
         Start("man");
         ExpectFinish(kFailed);
+        EXPECT_EQ(m_driver.FailureLine(), "The update information could not be read.");
         CloseFinishPage();
     }
     ServeUpdateInfo(bodies[0]);
@@ -328,6 +341,13 @@ TEST_F(WizardRunTest, CancelAnsweredNoGoesOnAndYesEndsOnTheFinishPage)
     Start("man");
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::RetrieveUpdate, kWaitMs));
     EXPECT_EQ(m_driver.EnabledButtons(), 4u);
+    // A server that keeps the check waiting is named as what it waits for.
+    EXPECT_TRUE(testsupport::WaitUntil(
+        [&]() {
+            return m_driver.PageText(WizardPage::RetrieveUpdate, 1104) ==
+                   "Waiting for the update server...";
+        },
+        kWaitMs));
 
     m_driver.Press(300);
     HWND hBox = m_driver.WaitForMessageBox(kWaitMs);

@@ -45,9 +45,29 @@ bool FindContentLength(const wchar_t* pszHeaders, ULONGLONG& cbLength)
     return false;
 }
 
+// The reason phrase of the status line that heads the response headers,
+// "Not Found" of "HTTP/1.1 404 Not Found"; empty where there is none.
+void ReadReasonPhrase(const wchar_t* pszHeaders, char* pszReason, size_t cchReason)
+{
+    pszReason[0] = '\0';
+    if (pszHeaders == nullptr || _wcsnicmp(pszHeaders, L"HTTP/", 5) != 0)
+        return;
+    const wchar_t* p = std::wcschr(pszHeaders, L' ');
+    if (p != nullptr)
+        p = std::wcschr(p + 1, L' ');
+    if (p == nullptr)
+        return;
+    size_t n = 0;
+    // Plain ASCII only: the phrase is the server's, shown to the user.
+    for (++p; *p != L'\0' && *p != L'\r' && *p != L'\n' && n + 1 < cchReason; ++p)
+        pszReason[n++] = (*p >= L' ' && *p < 0x7F) ? static_cast<char>(*p) : '?';
+    pszReason[n] = '\0';
+}
+
 } // namespace
 
-CDownloader::CDownloader() : m_bNoCache(false), m_bBinding(false), m_dwHttpStatus(0), m_hrLimit(S_OK)
+CDownloader::CDownloader()
+    : m_bNoCache(false), m_bBinding(false), m_dwHttpStatus(0), m_szHttpReason(), m_hrLimit(S_OK)
 {
 }
 
@@ -140,13 +160,13 @@ HRESULT CDownloader::CheckTransfer(HRESULT hResult, IStream* pStream) const
     if (FAILED(hResult))
         return hResult;
     if (m_dwHttpStatus >= kFirstHttpError)
-        return INET_E_DOWNLOAD_FAILURE;
+        return E_DOWNLOAD_HTTP_STATUS;
     if (m_watch.LengthKnown() && pStream != nullptr)
     {
         STATSTG stat = {};
         if (SUCCEEDED(pStream->Stat(&stat, STATFLAG_NONAME)) &&
             stat.cbSize.QuadPart < m_watch.AnnouncedLength())
-            return INET_E_DOWNLOAD_FAILURE;
+            return E_DOWNLOAD_CUT_SHORT;
     }
     return hResult;
 }
@@ -225,6 +245,7 @@ STDMETHODIMP CDownloader::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHea
     if (pszAdditionalRequestHeaders != nullptr)
         *pszAdditionalRequestHeaders = nullptr;
     m_dwHttpStatus = dwResponseCode;
+    ReadReasonPhrase(szResponseHeaders, m_szHttpReason, sizeof(m_szHttpReason));
     ULONGLONG cbLength = 0;
     const bool bLengthKnown = FindContentLength(szResponseHeaders, cbLength);
     if (m_bBinding)
@@ -301,6 +322,7 @@ void CDownloader::Download(const char* pszUrl, bool bNoCache)
 {
     m_bNoCache = bNoCache;
     m_dwHttpStatus = 0;
+    m_szHttpReason[0] = '\0';
     m_hrLimit = S_OK;
     m_watch.Start(GetTickCount(), m_limits);
 

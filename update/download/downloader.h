@@ -23,6 +23,12 @@ constexpr HRESULT E_DOWNLOAD_TIMEOUT = INET_E_CONNECTION_TIMEOUT;
 // The server announced or sent more than the download may be.
 constexpr HRESULT E_DOWNLOAD_TOO_LARGE =
     MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32, ERROR_FILE_TOO_LARGE);
+// The transfer ended with less than the server announced. (The platform
+// reports this as success.)
+constexpr HRESULT E_DOWNLOAD_CUT_SHORT = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x211);
+// The server answered with an HTTP status of 400 or more. (The platform
+// reports this as success too.)
+constexpr HRESULT E_DOWNLOAD_HTTP_STATUS = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x212);
 
 class CDownloader : public IBindStatusCallback, public IHttpNegotiate
 {
@@ -75,6 +81,10 @@ public:
     void CheckLimits();
 
     const TransferWatch& Watch() const { return m_watch; }
+    // The HTTP status of the last answer, 0 before one came, and the reason
+    // phrase of its status line.
+    DWORD HttpStatus() const { return m_dwHttpStatus; }
+    const char* HttpReason() const { return m_szHttpReason; }
 
 protected:
     // The download has started or ended: the owner runs its timer for
@@ -109,6 +119,7 @@ private:
     // even when the platform both fails the bind request and stops it.
     bool m_bBinding;
     DWORD m_dwHttpStatus;
+    char m_szHttpReason[64];
     TransferLimits m_limits;
     TransferWatch m_watch;
     // Why the download was aborted, if not by the user.

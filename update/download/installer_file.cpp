@@ -29,12 +29,14 @@ HRESULT CInstallerFile::Create(const std::string& path)
     m_cbWritten = 0;
     if (path.empty())
         return E_INVALIDARG;
-    m_path = path;
     // Others may read it meanwhile, but not write or delete it.
     m_file.Reset(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A file that another program holds is that program's, not ours to take
+    // away.
     if (!m_file)
         return LastError();
+    m_path = path;
     m_bWriting = true;
     const HRESULT hr = m_hash.Start();
     if (FAILED(hr))
@@ -74,11 +76,14 @@ HRESULT CInstallerFile::AppendFrom(IStream* pStream)
     }
 }
 
-bool CInstallerFile::Finish()
+HRESULT CInstallerFile::Finish()
 {
+    if (!m_bWriting)
+        return E_UNEXPECTED;
     Sha256Digest digest;
-    if (!m_bWriting || FAILED(m_hash.Finish(digest)))
-        return false;
+    const HRESULT hr = m_hash.Finish(digest);
+    if (FAILED(hr))
+        return hr;
     // Back to back: the writing handle must be gone before the reading one
     // that denies writing can be had.
     m_file.Reset();
@@ -86,9 +91,9 @@ bool CInstallerFile::Finish()
     m_file.Reset(CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file)
-        return false;
+        return LastError();
     m_written = digest;
-    return true;
+    return S_OK;
 }
 
 bool CInstallerFile::GetSize(uint64_t& cbSize) const

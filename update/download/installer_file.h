@@ -44,8 +44,8 @@ public:
     // Appends whatever the stream holds beyond what was appended before, up
     // to its present end. S_OK, or the failure of the read or the write.
     HRESULT AppendFrom(IStream* pStream);
-    // Ends the writing and holds the file for reading.
-    bool Finish();
+    // Ends the writing and holds the file for reading. S_OK, or why not.
+    HRESULT Finish();
 
     // Of the held file: its whole size, and whether the bytes written have
     // the announced digest (true when none was announced).

@@ -1,5 +1,6 @@
 #include "update/wizard/pg_download.h"
 
+#include "update/wizard/failure_line.h"
 #include "update/wizard/update_wizard.h"
 
 namespace {
@@ -19,6 +20,7 @@ void CPgUpdateDownload::OnActivate()
     limits.cbMax = m_pWizard->m_installerSize;
     SetLimits(limits);
     m_figures.Restart(GetTickCount());
+    m_hrSave = S_OK;
     Download(m_pWizard->m_installerUrl.c_str(), false);
 }
 
@@ -45,39 +47,39 @@ void CPgUpdateDownload::OnCancel()
 
 void CPgUpdateDownload::OnDataArrived(IStream* pStream)
 {
-    const HRESULT hr = SaveInstaller(pStream);
-    if (FAILED(hr))
-        AbortWith(hr);
+    m_hrSave = SaveInstaller(pStream);
+    if (FAILED(m_hrSave))
+        AbortWith(m_hrSave);
 }
 
 void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, const char*)
 {
     CInstallerFile& installer = m_pWizard->m_installerFile;
     if (SUCCEEDED(hResult))
-        hResult = pStream != nullptr ? SaveInstaller(pStream) : E_FAIL;
+    {
+        m_hrSave = pStream != nullptr ? SaveInstaller(pStream) : E_UNEXPECTED;
+        if (SUCCEEDED(m_hrSave))
+            m_hrSave = installer.Finish();
+        hResult = m_hrSave;
+    }
     if (SUCCEEDED(hResult))
     {
         // One that fails its checks goes; one the shell cannot start stays.
-        if (!installer.Finish())
-        {
-            installer.Discard();
-            hResult = E_FAIL;
-        }
-        else if (m_pWizard->LaunchInstaller())
+        if (m_pWizard->LaunchInstaller())
         {
             m_pWizard->SetNotifyDownload(0);
             m_pWizard->PostMessage(WM_QUIT, 0, 0);
             return;
         }
-        else
-        {
-            hResult = E_FAIL;
-        }
+        hResult = E_FAIL;
     }
-    else if (installer.IsWriting())
+    else
     {
         // A part of an installer is no installer.
         installer.Discard();
+        m_pWizard->m_failureLine =
+            FAILED(m_hrSave) ? SaveFailureLine(m_hrSave)
+                             : InstallerFailureLine(hResult, *this, m_pWizard->m_installerSize);
     }
     m_pWizard->FinishWithMessage(hResult == E_ABORT ? IDS_CANCELLED : IDS_UPDATE_FAILED);
 }

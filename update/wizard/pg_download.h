@@ -40,4 +40,6 @@ protected:
 
 private:
     CProgressFigures m_figures;
+    // Why the installer could not be saved, if that ended the download.
+    HRESULT m_hrSave = S_OK;
 };

@@ -22,6 +22,8 @@ void CPgUpdateFinish::SetMessage(const char* pszText)
 void CPgUpdateFinish::SetMessageId(UINT uId)
 {
     SetMessage(LoadResourceString(uId).c_str());
+    ::SetDlgItemTextA(m_hWnd, IDC_FINISH_DETAIL,
+                      uId == IDS_UPDATE_FAILED ? m_pWizard->m_failureLine.c_str() : "");
     ShowOutcome(uId);
 }
 

@@ -6,6 +6,8 @@
 
 #include "update/download/update_trust.h"
 #include "update/update_globals.h"
+#include "update/wizard/failure_line.h"
+#include "update/wizard/resource_text.h"
 #include "update/wizard/update_info.h"
 #include "update/wizard/update_wizard.h"
 
@@ -16,6 +18,9 @@ constexpr int kCancelCaptionChars = 259;
 // A check that has not ended by then is given up: a hidden automatic run
 // must never wait for ever on a server that accepts and says nothing.
 constexpr uint32_t kCheckLimitMs = 60 * 1000;
+// A check still running after this long tells the user what it waits for.
+constexpr UINT kWaitingAfterMs = 3000;
+constexpr UINT_PTR kWaitingTimerId = 0x5A51;
 } // namespace
 
 void CPgUpdateRetrieveUpdate::OnActivate()
@@ -50,7 +55,21 @@ void CPgUpdateRetrieveUpdate::OnActivate()
     limits.msTotal = kCheckLimitMs;
     limits.cbMax = kMaxUpdateInfoSize;
     SetLimits(limits);
+    ::SetTimer(m_hWnd, kWaitingTimerId, kWaitingAfterMs, nullptr);
     Download(szUrl, true);
+}
+
+LRESULT CPgUpdateRetrieveUpdate::OnWaitingTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
+{
+    if (wParam != kWaitingTimerId)
+    {
+        bHandled = FALSE;
+        return 0;
+    }
+    ::KillTimer(m_hWnd, kWaitingTimerId);
+    if (IsDownloading())
+        ::SetDlgItemTextA(m_hWnd, IDC_RETRIEVE_STATUS, LoadResourceString(IDS_WAITING_FOR_SERVER).c_str());
+    return 0;
 }
 
 void CPgUpdateRetrieveUpdate::OnCancel()
@@ -62,10 +81,10 @@ void CPgUpdateRetrieveUpdate::OnCancel()
 HRESULT CPgUpdateRetrieveUpdate::ReadBody(IStream* pStream)
 {
     if (pStream == nullptr)
-        return E_FAIL;
+        return E_UPDATE_INFO_UNREADABLE;
     LARGE_INTEGER zero = {};
     if (FAILED(pStream->Seek(zero, STREAM_SEEK_SET, nullptr)))
-        return E_FAIL;
+        return E_UPDATE_INFO_UNREADABLE;
 
     std::vector<char> body;
     char block[kReadBlock];
@@ -75,18 +94,18 @@ HRESULT CPgUpdateRetrieveUpdate::ReadBody(IStream* pStream)
         // A read that fails is no end of the data: what came before it may
         // be any part of the file.
         if (FAILED(pStream->Read(block, kReadBlock, &cbRead)))
-            return E_FAIL;
+            return E_UPDATE_INFO_UNREADABLE;
         if (cbRead == 0)
             break;
         // Update information is short; anything larger is not one.
         if (body.size() + cbRead > kMaxUpdateInfoSize)
-            return E_FAIL;
+            return E_UPDATE_INFO_UNREADABLE;
         body.insert(body.end(), block, block + cbRead);
     }
 
     std::istringstream in(std::string(body.begin(), body.end()));
     in.imbue(std::locale::classic());
-    return ParseUpdateInfo(in) ? S_OK : E_FAIL;
+    return ParseUpdateInfo(in);
 }
 
 void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResult, const char*)
@@ -147,6 +166,7 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
     }
     else if (m_pWizard->m_manual)
     {
+        m_pWizard->m_failureLine = CheckFailureLine(hResult, *this);
         m_pWizard->FinishWithMessage(IDS_UPDATE_FAILED);
     }
     else
@@ -156,15 +176,17 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
     }
 }
 
-bool CPgUpdateRetrieveUpdate::ParseUpdateInfo(std::istream& in)
+HRESULT CPgUpdateRetrieveUpdate::ParseUpdateInfo(std::istream& in)
 {
     UpdateInfo info;
-    if (!ReadUpdateInfo(in, info) || !IsTrustedUpdateInfo(info))
-        return false;
+    if (!ReadUpdateInfo(in, info))
+        return E_UPDATE_INFO_UNREADABLE;
+    if (!IsTrustedUpdateInfo(info))
+        return E_UPDATE_INFO_UNTRUSTED;
     m_pWizard->m_availableVersion.Parse(info.versionText);
     m_pWizard->m_installerSize = info.installerSize;
     m_pWizard->m_releaseNotesUrl = info.releaseNotesUrl;
     m_pWizard->m_installerUrl = info.installerUrl;
     m_pWizard->m_installerFile.Expect(info.installerSha256);
-    return true;
+    return S_OK;
 }

@@ -23,16 +23,20 @@ public:
 
     BEGIN_MSG_MAP(CPgUpdateRetrieveUpdate)
         CHAIN_MSG_MAP(CProgressBase)
+        MESSAGE_HANDLER(WM_TIMER, OnWaitingTimer)
     END_MSG_MAP()
 
     void OnActivate() override;
     void OnCancel() override;
     void OnDownloadComplete(IStream* pStream, HRESULT hResult, const char* pszError) override;
 
-    // Reads the four fields into the wizard; false, storing nothing, when the
-    // text is not update information.
-    bool ParseUpdateInfo(std::istream& in);
+    // Reads the four fields into the wizard. E_UPDATE_INFO_UNREADABLE or
+    // E_UPDATE_INFO_UNTRUSTED, storing nothing, when the text is not update
+    // information or not signed as the built-in keys require.
+    HRESULT ParseUpdateInfo(std::istream& in);
 
 private:
     HRESULT ReadBody(IStream* pStream);
+    // A check that takes long says what it waits for.
+    LRESULT OnWaitingTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 };

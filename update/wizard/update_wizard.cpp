@@ -5,6 +5,9 @@
 #include "framework/handles.h"
 #include "update/download/update_folder.h"
 #include "update/update_globals.h"
+#include "update/wizard/failure_line.h"
+#include "update/wizard/progress_figures.h"
+#include "update/wizard/resource_text.h"
 #include "update/wizard/wizard_look.h"
 
 namespace {
@@ -254,14 +257,21 @@ const std::string& CUpdateWizard::GetInstallerPath()
 bool CUpdateWizard::LaunchInstaller()
 {
     const std::string& path = GetInstallerPath();
-    if (path.empty())
-        return false;
     // The whole size counts: a file 4 GiB longer is not the same file.
     uint64_t cbSize = 0;
-    if (!m_installerFile.GetSize(cbSize))
+    if (path.empty() || !m_installerFile.GetSize(cbSize))
+    {
+        m_failureLine = SaveFailureLine(HRESULT_FROM_WIN32(GetLastError()));
         return false;
+    }
     if (cbSize != m_installerSize || !m_installerFile.HasExpectedDigest())
     {
+        m_failureLine =
+            cbSize != m_installerSize
+                ? FormatResourceString(cbSize > m_installerSize ? IDS_FAIL_TOO_LARGE : IDS_FAIL_TOO_SMALL,
+                                       FormatByteSize(m_installerSize).c_str(),
+                                       FormatByteSize(cbSize).c_str())
+                : FormatResourceString(IDS_FAIL_DIGEST);
         m_installerFile.Discard();
         return false;
     }
@@ -273,5 +283,6 @@ bool CUpdateWizard::LaunchInstaller()
     if (reinterpret_cast<INT_PTR>(hResult) > 32)
         return true;
     ShowSystemError(dwError);
+    m_failureLine = StartFailureLine(dwError);
     return false;
 }

@@ -91,6 +91,9 @@ public:
     std::string m_updateFolder;
     std::string m_installerPath;
     CInstallerFile m_installerFile;
+    // Why the run failed, the line the finish page shows under the failure
+    // message; empty where nothing more can be said.
+    std::string m_failureLine;
     bool m_manual;
 
 private:

@@ -1,0 +1,70 @@
+#include "update/wizard/failure_line.h"
+
+#include "update/resource_ids.h"
+#include "update/update_globals.h"
+#include "update/wizard/progress_figures.h"
+#include "update/wizard/resource_text.h"
+
+namespace {
+
+// What both downloads share: the server's own answers and silences.
+bool ServerFailureLine(HRESULT hResult, const CDownloader& download, std::string& line)
+{
+    if (hResult == E_DOWNLOAD_TIMEOUT)
+        line = FormatResourceString(IDS_FAIL_STALLED);
+    else if (hResult == E_DOWNLOAD_HTTP_STATUS)
+        line = FormatResourceString(IDS_FAIL_HTTP_STATUS, static_cast<unsigned>(download.HttpStatus()),
+                                    download.HttpReason());
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+std::string CheckFailureLine(HRESULT hResult, const CDownloader& download)
+{
+    std::string line;
+    if (ServerFailureLine(hResult, download, line))
+        return line;
+    if (hResult == E_DOWNLOAD_CUT_SHORT)
+        return FormatResourceString(IDS_FAIL_STALLED);
+    // Far more than update information is not update information at all.
+    if (hResult == E_DOWNLOAD_TOO_LARGE || hResult == E_UPDATE_INFO_UNREADABLE)
+        return FormatResourceString(IDS_FAIL_INFO_UNREADABLE);
+    if (hResult == E_UPDATE_INFO_UNTRUSTED)
+        return FormatResourceString(IDS_FAIL_SIGNATURE);
+    return FormatResourceString(IDS_FAIL_UNREACHABLE);
+}
+
+std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, uint64_t cbInstaller)
+{
+    std::string line;
+    if (ServerFailureLine(hResult, download, line))
+        return line;
+    const TransferWatch& watch = download.Watch();
+    if (hResult == E_DOWNLOAD_TOO_LARGE)
+    {
+        // At least what the server announced, if it said; what came if not.
+        const uint64_t cbSeen = watch.LengthKnown() && watch.AnnouncedLength() > watch.Received()
+                                    ? watch.AnnouncedLength()
+                                    : watch.Received();
+        return FormatResourceString(IDS_FAIL_TOO_LARGE, FormatByteSize(cbInstaller).c_str(),
+                                    FormatByteSize(cbSeen).c_str());
+    }
+    if (hResult == E_DOWNLOAD_CUT_SHORT)
+        return FormatResourceString(IDS_FAIL_TOO_SMALL, FormatByteSize(cbInstaller).c_str(),
+                                    FormatByteSize(watch.Received()).c_str());
+    return FormatResourceString(IDS_FAIL_UNREACHABLE);
+}
+
+std::string SaveFailureLine(HRESULT hr)
+{
+    const DWORD dwError = HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : static_cast<DWORD>(hr);
+    return FormatResourceString(IDS_FAIL_SAVE, SystemErrorText(dwError).c_str());
+}
+
+std::string StartFailureLine(DWORD dwError)
+{
+    return FormatResourceString(IDS_FAIL_START, SystemErrorText(dwError).c_str());
+}

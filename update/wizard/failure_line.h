@@ -1,0 +1,24 @@
+// Why a run failed, in one line under the failure message of the finish
+// page: what a user can tell apart and act on (no server, a refusal by the
+// server, a server that stopped sending, a size other than announced, a
+// file that cannot be written), read from how a download ended.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "update/download/downloader.h"
+
+// The update information came, but is none: it does not read, or it is not
+// signed as the built-in keys require.
+constexpr HRESULT E_UPDATE_INFO_UNREADABLE = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x201);
+constexpr HRESULT E_UPDATE_INFO_UNTRUSTED = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x202);
+
+// The check of the update information ended with hResult.
+std::string CheckFailureLine(HRESULT hResult, const CDownloader& download);
+// The download of the installer, announced at cbInstaller bytes, ended with
+// hResult.
+std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, uint64_t cbInstaller);
+// The installer could not be saved or started, for the system's reason hr.
+std::string SaveFailureLine(HRESULT hr);
+std::string StartFailureLine(DWORD dwError);
