@@ -4,7 +4,7 @@ namespace {
 
 // Large blocks: the copy of a large installer runs in the thousands of
 // calls with small ones, and every call costs under the platform.
-constexpr ULONG kCopyBlock = CHashWorker::kBlock;
+constexpr ULONG kCopyBlock = 64 * 1024;
 
 HRESULT LastError()
 {
@@ -112,7 +112,6 @@ bool CInstallerFile::HasExpectedDigest() const
 
 void CInstallerFile::Release()
 {
-    m_hash.Stop();
     m_file.Reset();
     m_bWriting = false;
 }

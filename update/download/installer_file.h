@@ -9,9 +9,6 @@
 //
 // A download that does not complete takes its file away again: a part of an
 // installer is no installer.
-//
-// Its digest is taken on a thread of its own (CHashWorker), beside the
-// download.
 #pragma once
 
 #include <windows.h>
@@ -22,7 +19,7 @@
 #include <string>
 
 #include "framework/handles.h"
-#include "update/download/hash_worker.h"
+#include "update/download/sha256.h"
 #include "update/wizard/update_info.h"
 
 class CInstallerFile
@@ -62,7 +59,7 @@ private:
     fw::CFileHandle m_file;
     bool m_bWriting = false;
     uint64_t m_cbWritten = 0;
-    CHashWorker m_hash;
+    CSha256 m_hash;
     std::optional<Sha256Digest> m_expected;
     std::optional<Sha256Digest> m_written;
 };
