@@ -75,13 +75,7 @@ CDownloader::~CDownloader()
 {
     // The owner abandons a running download before it goes; this is the
     // last line of defence, where the owner's part is already gone.
-    if (m_bBinding)
-    {
-        m_bBinding = false;
-        fw::CComPtr<IBinding> spBinding = m_spBinding;
-        if (spBinding)
-            spBinding->Abort();
-    }
+    StopQuietly();
     m_spBindCtx.Release();
     m_spBinding.Release();
     m_spMoniker.Release();
@@ -176,7 +170,7 @@ STDMETHODIMP CDownloader::OnStopBinding(HRESULT hresult, LPCWSTR pszError)
     if (!m_bBinding)
         return S_OK;
     m_bBinding = false;
-    EndWatch();
+    OnWatchChanged(false);
     fw::CComPtr<IStream> spStream = m_spStream;
     fw::CComPtr<IMoniker> spMoniker = m_spMoniker;
     fw::CComPtr<IBindCtx> spBindCtx = m_spBindCtx;
@@ -295,11 +289,6 @@ void CDownloader::MeasureStream()
         NoteReceived(stat.cbSize.QuadPart);
 }
 
-void CDownloader::EndWatch()
-{
-    OnWatchChanged(false);
-}
-
 void CDownloader::CheckLimits()
 {
     if (!m_bBinding)
@@ -351,7 +340,7 @@ void CDownloader::Download(const char* pszUrl, bool bNoCache)
         if (!bCompleted)
         {
             if (bBindStarted)
-                EndWatch();
+                OnWatchChanged(false);
             m_bBinding = false;
             OnDownloadComplete(nullptr, hr, nullptr);
         }
@@ -374,16 +363,23 @@ void CDownloader::Cancel()
         spBinding->Abort();
 }
 
-void CDownloader::Abandon()
+void CDownloader::StopQuietly()
 {
     if (!m_bBinding)
         return;
     // Not binding any more: the stop that Abort brings completes nothing.
     m_bBinding = false;
-    EndWatch();
     fw::CComPtr<IBinding> spBinding = m_spBinding;
     if (spBinding)
         spBinding->Abort();
+}
+
+void CDownloader::Abandon()
+{
+    if (!m_bBinding)
+        return;
+    OnWatchChanged(false);
+    StopQuietly();
     m_spBinding.Release();
     m_spMoniker.Release();
     m_spBindCtx.Release();

@@ -113,7 +113,8 @@ private:
     // platform's callback, before it reads on: a later abort comes after
     // megabytes more have been taken from the server.
     void AbortIfTooLarge();
-    void EndWatch();
+    // Aborts a running bind without completing it.
+    void StopQuietly();
 
     // Set while a bind is under way, so that one download completes once
     // even when the platform both fails the bind request and stops it.
