@@ -49,13 +49,17 @@ std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, u
         const uint64_t cbSeen = watch.LengthKnown() && watch.AnnouncedLength() > watch.Received()
                                     ? watch.AnnouncedLength()
                                     : watch.Received();
-        return FormatResourceString(IDS_FAIL_TOO_LARGE, FormatByteSize(cbInstaller).c_str(),
-                                    FormatByteSize(cbSeen).c_str());
+        return SizeFailureLine(cbInstaller, cbSeen);
     }
     if (hResult == E_DOWNLOAD_CUT_SHORT)
-        return FormatResourceString(IDS_FAIL_TOO_SMALL, FormatByteSize(cbInstaller).c_str(),
-                                    FormatByteSize(watch.Received()).c_str());
+        return SizeFailureLine(cbInstaller, watch.Received());
     return FormatResourceString(IDS_FAIL_UNREACHABLE);
+}
+
+std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen)
+{
+    return FormatResourceString(cbSeen > cbAnnounced ? IDS_FAIL_TOO_LARGE : IDS_FAIL_TOO_SMALL,
+                                FormatByteSize(cbAnnounced).c_str(), FormatByteSize(cbSeen).c_str());
 }
 
 std::string SaveFailureLine(HRESULT hr)

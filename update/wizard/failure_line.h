@@ -19,6 +19,8 @@ std::string CheckFailureLine(HRESULT hResult, const CDownloader& download);
 // The download of the installer, announced at cbInstaller bytes, ended with
 // hResult.
 std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, uint64_t cbInstaller);
+// The installer announced at cbAnnounced bytes came with cbSeen.
+std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen);
 // The installer could not be saved or started, for the system's reason hr.
 std::string SaveFailureLine(HRESULT hr);
 std::string StartFailureLine(DWORD dwError);

@@ -6,7 +6,6 @@
 #include "update/download/update_folder.h"
 #include "update/update_globals.h"
 #include "update/wizard/failure_line.h"
-#include "update/wizard/progress_figures.h"
 #include "update/wizard/resource_text.h"
 #include "update/wizard/wizard_look.h"
 
@@ -266,12 +265,8 @@ bool CUpdateWizard::LaunchInstaller()
     }
     if (cbSize != m_installerSize || !m_installerFile.HasExpectedDigest())
     {
-        m_failureLine =
-            cbSize != m_installerSize
-                ? FormatResourceString(cbSize > m_installerSize ? IDS_FAIL_TOO_LARGE : IDS_FAIL_TOO_SMALL,
-                                       FormatByteSize(m_installerSize).c_str(),
-                                       FormatByteSize(cbSize).c_str())
-                : FormatResourceString(IDS_FAIL_DIGEST);
+        m_failureLine = cbSize != m_installerSize ? SizeFailureLine(m_installerSize, cbSize)
+                                                  : FormatResourceString(IDS_FAIL_DIGEST);
         m_installerFile.Discard();
         return false;
     }
