@@ -36,8 +36,7 @@ constexpr char kSampleInstallerKey[] = "Software\\Vexil ZSP Sample Installer";
 // The sample installer with megabytes of data behind it: still a program.
 std::string MakeInstaller(size_t cbExtra)
 {
-    std::ifstream in(testsupport::BinDir() / "sample-installer.exe", std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes = testsupport::ReadFileBytes(testsupport::BinDir() / "sample-installer.exe");
     bytes.reserve(bytes.size() + cbExtra);
     uint32_t state = 2463534242u;
     for (size_t i = 0; i < cbExtra; ++i)

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace testsupport {
 
 std::filesystem::path BinDir()
@@ -36,6 +39,12 @@ ScopedTempDir::~ScopedTempDir()
 std::string Quoted(const std::string& path)
 {
     return "\"" + path + "\"";
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 } // namespace testsupport

@@ -30,4 +30,7 @@ private:
 // Quotes a path for a command line.
 std::string Quoted(const std::string& path);
 
+// A file's bytes as they are; empty when it cannot be read.
+std::string ReadFileBytes(const std::filesystem::path& path);
+
 } // namespace testsupport

@@ -29,12 +29,6 @@ struct ToolRun
     std::string err;
 };
 
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void WriteWholeFile(const std::string& path, const std::string& data)
 {
     std::ofstream(path, std::ios::binary) << data;
@@ -117,8 +111,8 @@ protected:
             }
             GetExitCodeProcess(process.Get(), &run.dwExitCode);
         }
-        run.out = ReadWholeFile(outPath);
-        run.err = ReadWholeFile(errPath);
+        run.out = testsupport::ReadFileBytes(outPath);
+        run.err = testsupport::ReadFileBytes(errPath);
         return run;
     }
 
@@ -159,7 +153,7 @@ TEST_F(UpdateInfoToolTest, WrittenFileChecksCleanAndNamesTheInstaller)
     EXPECT_EQ(write.dwExitCode, 0u) << Describe(write);
     EXPECT_NE(write.err.find("vxzsp-2.5.0.301.exe"), std::string::npos) << Describe(write);
     EXPECT_EQ(write.out, "");
-    EXPECT_EQ(ReadWholeFile(info),
+    EXPECT_EQ(testsupport::ReadFileBytes(info),
               "2.5.0.301\r\n1234\r\nhttp://h/notes.html\r\nhttps://h/setup.exe\r\n");
 
     const ToolRun check = Run("check " + Quoted(info) + " --installer " + Quoted(installer));
@@ -241,7 +235,7 @@ TEST_F(UpdateInfoToolTest, ThreeNumberVersionIsWrittenWithAWarning)
     const ToolRun write = Write(installer, "2.5.1", kNotes, kSetup, info);
     EXPECT_RUN(write, 2, "will be read as 2.5.1.0");
     EXPECT_NE(write.err.find("vxzsp-2.5.1.0.exe"), std::string::npos) << Describe(write);
-    EXPECT_EQ(ReadWholeFile(info), "2.5.1\r\n10\r\nhttp://h/notes.html\r\nhttps://h/setup.exe\r\n");
+    EXPECT_EQ(testsupport::ReadFileBytes(info), "2.5.1\r\n10\r\nhttp://h/notes.html\r\nhttps://h/setup.exe\r\n");
 
     const ToolRun check = Run("check " + Quoted(info));
     EXPECT_RUN(check, 2, "will be read as 2.5.1.0");
@@ -369,7 +363,7 @@ TEST_F(UpdateInfoToolTest, CheckVerifiesTheSignatureAsTheUpdaterDoes)
                                 TestKeys("b.pub.pem"));
     EXPECT_EQ(rotated.dwExitCode, 0u) << Describe(rotated);
 
-    std::string changed = ReadWholeFile((testsupport::BinDir().parent_path() / "test-keys" /
+    std::string changed = testsupport::ReadFileBytes((testsupport::BinDir().parent_path() / "test-keys" /
                                          "update-info" / "signed-a.txt").string());
     changed.replace(changed.find("2.5.0.301"), 9, "2.5.0.302");
     const std::string changedPath = MakeInfoFile("changed.txt", changed);

@@ -33,12 +33,6 @@ constexpr char kFailed[] =
 constexpr char kCancelled[] =
     "The update was cancelled. You can check for updates again at any time.";
 
-std::string ReadFileBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Where the updater saves installers: <Local AppData>\Vexil ZSP\Update.
 fs::path UpdateFolder()
 {
@@ -62,7 +56,7 @@ protected:
                                              "2.4.2.218"));
         ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload",
                                             5));
-        m_installer = ReadFileBytes(testsupport::BinDir() / "sample-installer.exe");
+        m_installer = testsupport::ReadFileBytes(testsupport::BinDir() / "sample-installer.exe");
         ASSERT_FALSE(m_installer.empty());
         m_log = m_logDir.Path() / "installer.log";
         // The installer inherits the updater's environment, which is ours.
@@ -136,7 +130,7 @@ protected:
 
     bool InstallerStarted() const
     {
-        return ReadFileBytes(m_log).find("started 2.5.0.301 pid") != std::string::npos;
+        return testsupport::ReadFileBytes(m_log).find("started 2.5.0.301 pid") != std::string::npos;
     }
 
     static uint64_t StoredNotifyDownload()
@@ -162,7 +156,7 @@ TEST_F(DownloadRunTest, InstallsEndToEnd)
     DWORD dwExit = 1;
     ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit)) << "the updater did not end";
     EXPECT_EQ(dwExit, 0u);
-    EXPECT_EQ(ReadFileBytes(InstallerPath()), m_installer);
+    EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), m_installer);
     EXPECT_EQ(StoredNotifyDownload(), 0u);
     ASSERT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
 
@@ -198,7 +192,7 @@ TEST_F(DownloadRunTest, AnInstallerFromAnEarlierRunIsOverwritten)
     StartAndChooseInstall();
     DWORD dwExit = 1;
     ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
-    EXPECT_EQ(ReadFileBytes(InstallerPath()), m_installer);
+    EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), m_installer);
     EXPECT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
 }
 
@@ -306,7 +300,7 @@ TEST_F(DownloadRunTest, AnInstallerHeldOpenByAnotherProgramIsAFailure)
     CloseHandle(hReady);
     CloseHandle(hRelease);
     // The other program's file is left as it was.
-    EXPECT_EQ(ReadFileBytes(InstallerPath()), "still running");
+    EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), "still running");
 }
 
 TEST_F(DownloadRunTest, CancelDuringTheDownload)
@@ -347,7 +341,7 @@ TEST_F(DownloadRunTest, AnInstallerTheShellCannotStartIsReportedAndKept)
         testsupport::ClickDialogButton(hBox, IDOK);
     }
     ExpectFinish(kFailed, "The installer could not be started: ");
-    EXPECT_EQ(ReadFileBytes(InstallerPath()), m_installer);
+    EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), m_installer);
     EXPECT_EQ(StoredNotifyDownload(), 5u);
 }
 
@@ -395,7 +389,7 @@ protected:
 
     static std::string Signed(const std::string& name)
     {
-        return ReadFileBytes(testsupport::BinDir().parent_path() / "test-keys" / "update-info" /
+        return testsupport::ReadFileBytes(testsupport::BinDir().parent_path() / "test-keys" / "update-info" /
                              (name + ".txt"));
     }
 

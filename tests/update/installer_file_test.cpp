@@ -21,12 +21,6 @@
 
 namespace {
 
-std::string ReadFileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Another process, as a user or a program would try it.
 DWORD RunCmd(const std::string& command)
 {
@@ -58,7 +52,7 @@ TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
 {
     testsupport::ScopedTempDir dir("installer-file");
     // A program that ends by itself when started without arguments.
-    const std::string program = ReadFileBytes(testsupport::BinDir() / "update-info.exe");
+    const std::string program = testsupport::ReadFileBytes(testsupport::BinDir() / "update-info.exe");
     ASSERT_FALSE(program.empty());
     const std::string path = (dir.Path() / "vxzsp-9.9.9.9.exe").string();
     const std::string other = (dir.Path() / "other.exe").string();
@@ -76,7 +70,7 @@ TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
 
     EXPECT_NE(RunCmd("copy /y " + testsupport::Quoted(other) + " " + testsupport::Quoted(path)), 0u);
     RunCmd("del " + testsupport::Quoted(path));
-    EXPECT_EQ(ReadFileBytes(path), program);
+    EXPECT_EQ(testsupport::ReadFileBytes(path), program);
     // Let go, it is an ordinary file again.
     file.Release();
     EXPECT_EQ(RunCmd("copy /y " + testsupport::Quoted(other) + " " + testsupport::Quoted(path)), 0u);

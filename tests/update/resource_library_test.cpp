@@ -409,8 +409,10 @@ TEST_P(ResourceLibraryTest, NoMnemonicTwiceOnAPage)
         {
             const size_t i = text.find('&');
             if (i != std::string::npos && i + 1 < text.size())
+            {
                 EXPECT_TRUE(letters.insert(std::tolower(static_cast<unsigned char>(text[i + 1]))).second)
                     << nPage << ": " << text;
+            }
         }
     }
 }
