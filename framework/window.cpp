@@ -17,14 +17,49 @@ HANDLE ThunkHeap()
     return s_hHeap;
 }
 
+// The code differs per architecture; nothing else knows its layout.
 #pragma pack(push, 1)
-struct StdCallThunkCode
+#if defined(_M_IX86) || defined(__i386__)
+// stdcall: the window handle is the first argument on the stack.
+struct ThunkCode
 {
-    DWORD m_mov;    // mov dword ptr [esp+4], pThis  (the HWND argument)
+    DWORD m_mov;    // mov dword ptr [esp+4], pThis
     DWORD m_this;
-    BYTE m_jmp;     // jmp WindowProc
+    BYTE m_jmp;     // jmp rel32 WindowProc
     DWORD m_relproc;
+
+    void Set(WNDPROC pfnProc, void* pThis, const void* pCodeAt)
+    {
+        m_mov = 0x042444C7;
+        m_this = reinterpret_cast<DWORD>(pThis);
+        m_jmp = 0xE9;
+        m_relproc = reinterpret_cast<DWORD>(pfnProc) -
+                    (reinterpret_cast<DWORD>(pCodeAt) + sizeof(*this));
+    }
 };
+#elif defined(_M_X64) || defined(__x86_64__)
+// The window handle comes in rcx; the procedure may lie anywhere in the
+// address space, so it is reached through rax.
+struct ThunkCode
+{
+    WORD m_movRcx;  // mov rcx, pThis
+    ULONG64 m_this;
+    WORD m_movRax;  // mov rax, WindowProc
+    ULONG64 m_proc;
+    WORD m_jmpRax;  // jmp rax
+
+    void Set(WNDPROC pfnProc, void* pThis, const void*)
+    {
+        m_movRcx = 0xB948;
+        m_this = reinterpret_cast<ULONG64>(pThis);
+        m_movRax = 0xB848;
+        m_proc = reinterpret_cast<ULONG64>(pfnProc);
+        m_jmpRax = 0xE0FF;
+    }
+};
+#else
+#error "No window procedure thunk for this architecture"
+#endif
 #pragma pack(pop)
 
 } // namespace
@@ -65,16 +100,12 @@ bool CWndProcThunk::Init(WNDPROC pfnProc, void* pThis)
         HANDLE hHeap = ThunkHeap();
         if (hHeap == nullptr)
             return false;
-        m_pCode = HeapAlloc(hHeap, 0, sizeof(StdCallThunkCode));
+        m_pCode = HeapAlloc(hHeap, 0, sizeof(ThunkCode));
         if (m_pCode == nullptr)
             return false;
     }
-    StdCallThunkCode code;
-    code.m_mov = 0x042444C7;
-    code.m_this = static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(pThis));
-    code.m_jmp = 0xE9;
-    code.m_relproc = static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(pfnProc) -
-                                        (reinterpret_cast<DWORD_PTR>(m_pCode) + sizeof(code)));
+    ThunkCode code;
+    code.Set(pfnProc, pThis, m_pCode);
     std::memcpy(m_pCode, &code, sizeof(code));
     FlushInstructionCache(GetCurrentProcess(), m_pCode, sizeof(code));
     return true;

@@ -7,10 +7,9 @@ namespace setupext {
 
 namespace {
 
-// The installer allocates a node as the text's characters plus 8 bytes,
-// the size of a node with a one-character text in either build.
-constexpr uint64_t kcbNodeHeader = 8;
-static_assert(sizeof(StackNode) == kcbNodeHeader, "a node is its header and the text");
+// The installer allocates a node as the size of its declaration plus the
+// text's characters: 8 bytes more in a 32-bit installer, 16 in a 64-bit one.
+constexpr uint64_t kcbNodeHeader = sizeof(StackNode);
 
 } // namespace
 

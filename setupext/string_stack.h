@@ -9,14 +9,16 @@
 
 namespace setupext {
 
-// One entry of the stack. The installer shares this layout, so it is fixed:
-// the address of the entry below, then the text in string size characters.
+// One entry of the stack, declared as the installer declares it: the
+// address of the entry below, then the text in string size characters. The
+// text starts at offset 4 in a 32-bit installer and at 8 in a 64-bit one.
 struct StackNode
 {
     StackNode* m_pNext;
     TCHAR m_szText[1];
 };
-static_assert(offsetof(StackNode, m_szText) == 4, "the installer reads the text at offset 4");
+static_assert(offsetof(StackNode, m_szText) == sizeof(StackNode*),
+              "the text follows the address of the entry below");
 
 // What the last entry point was given; zero until one records it.
 struct InstallerCallContext

@@ -14,10 +14,17 @@
 ; vxzsp.dll and whatever it needs. /DANSI makes an installer of 8-bit text
 ; (setupext.dll); without it the installer is NSIS 3's default, Unicode
 ; (x86-unicode\setupext.dll), which works in folders of any language.
+; /DAMD64 makes the 64-bit installer for the 64-bit edition of Kestrix!:
+; SETUPEXT_DIR is then build-x64\bin, which holds
+; amd64-unicode\setupext.dll, and PRODUCT_FILES the 64-bit plug-in.
 ;
 ; Run: vxzsp-setup.exe [/S] [/CHECK] [/D=<product folder>]
 
-!ifdef ANSI
+!ifdef AMD64
+  ; A 64-bit installer is a Unicode one, and writes the registry's 64-bit
+  ; view, where the 64-bit setupext and updater read the product key.
+  Target amd64-unicode
+!else ifdef ANSI
   Unicode false
 !else
   Unicode true
@@ -37,6 +44,7 @@
 !endif
 !addplugindir /x86-ansi "${SETUPEXT_DIR}"
 !addplugindir /x86-unicode "${SETUPEXT_DIR}\x86-unicode"
+!addplugindir /amd64-unicode "${SETUPEXT_DIR}\amd64-unicode"
 
 ; setupext finds the product folder in this key's default value; the
 ; updater reads the installed version from "Version".
@@ -46,7 +54,11 @@
 
 Name "Vexil Junquell for Kestrix!"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\Vexil ZSP"
+!ifdef AMD64
+  InstallDir "$PROGRAMFILES64\Vexil ZSP"
+!else
+  InstallDir "$PROGRAMFILES\Vexil ZSP"
+!endif
 InstallDirRegKey HKLM "${PRODUCT_KEY}" ""
 RequestExecutionLevel admin
 ShowInstDetails show

@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
+#include <iterator>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "setupext/string_stack.h"
 #include "tests/setupext/installer_host.h"
 #include "tests/setupext/setupext_fixture.h"
 #include "tests/support/windows.h"
@@ -154,18 +157,42 @@ TEST_F(StringStackTest, StringSizeWithoutRoomForATerminatorGetsNoEntry)
     }
 }
 
+HGLOBAL WINAPI FailingGlobalAlloc(UINT, SIZE_T)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
 TEST_F(StringStackTest, EntryThatCannotBeAllocatedIsNotPushed)
 {
     CInstallerStack stack;
     stack.Push("installer's own");
     stack.Mark();
-    for (int nStringSize : {INT_MAX, INT_MAX - 8, 0x7FFFFF00})
     {
-        Library().Call("IsAntiSpamOn", nullptr, nStringSize, stack.Anchor());
-        EXPECT_TRUE(stack.Unchanged()) << "string size " << nStringSize;
+        CImportPatch noMemory(Library().Module(), "kernel32.dll", "GlobalAlloc",
+                              reinterpret_cast<const void*>(&FailingGlobalAlloc));
+        ASSERT_TRUE(noMemory.IsApplied());
+        Library().Call("IsAntiSpamOn", stack);
+        EXPECT_TRUE(stack.Unchanged());
     }
     Library().Call("IsAntiSpamOn", stack);
     EXPECT_TRUE(stack.ChangedBy(0, {"1"}));
+}
+
+// The entry as both sides declare it has the layout of the installer's
+// target that this build serves.
+TEST(InstallerStackLayout, BothDeclarationsMatchTheInstallersTarget)
+{
+    const auto* pLayout =
+        std::find_if(std::begin(kInstallerStackLayouts), std::end(kInstallerStackLayouts),
+                     [](const InstallerStackLayout& layout) {
+                         return layout.cbPointer == sizeof(void*);
+                     });
+    ASSERT_NE(pLayout, std::end(kInstallerStackLayouts));
+    EXPECT_EQ(offsetof(StackEntry, szText), pLayout->ofsText) << pLayout->pszTarget;
+    EXPECT_EQ(sizeof(StackEntry), pLayout->cbHeader) << pLayout->pszTarget;
+    EXPECT_EQ(offsetof(setupext::StackNode, m_szText), pLayout->ofsText) << pLayout->pszTarget;
+    EXPECT_EQ(sizeof(setupext::StackNode), pLayout->cbHeader) << pLayout->pszTarget;
 }
 
 TEST_F(StringStackTest, NullAnchorIsNeitherReadNorWritten)

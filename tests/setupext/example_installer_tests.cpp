@@ -32,10 +32,15 @@ struct Flavour
 };
 
 // The ANSI installer works only in folders that the ANSI code page holds;
-// the Unicode one is given Cyrillic and Chinese names.
+// the Unicode ones are given Cyrillic and Chinese names. The 64-bit build
+// makes NSIS's one 64-bit flavour.
 const Flavour kFlavours[] = {
+#ifdef _WIN64
+    {"amd64", L"Почта 邮件", L"Продукт 产品", true},
+#else
     {"ansi", L"Kestrix mail", L"Vexil ZSP", false},
     {"unicode", L"Почта 邮件", L"Продукт 产品", true},
+#endif
 };
 
 bool IsOutsideCodePage(const wchar_t* pszName)

@@ -4,6 +4,7 @@
 
 #include "tests/support/paths.h"
 
+#if defined(__i386__)
 // Calls pfn with four arguments the way a cdecl caller does, stores its
 // result, and returns how far the callee moved the stack pointer: 0 when it
 // left its arguments to the caller, 16 when it removed them itself.
@@ -32,6 +33,19 @@ _CallAndMeasureStack:
     popl %ebp
     ret
 )");
+#else
+// x64 has one calling convention, in which the caller always removes the
+// arguments: there is nothing to measure.
+static int CallAndMeasureStack(const void* pfn, HWND hWndParent, int nStringSize,
+                               char* pszVariables, setupext_test::StackEntry** ppTop,
+                               int* pnResult)
+{
+    using EntryPoint = int(__cdecl*)(HWND, int, char*, setupext_test::StackEntry**);
+    *pnResult = reinterpret_cast<EntryPoint>(const_cast<void*>(pfn))(hWndParent, nStringSize,
+                                                                      pszVariables, ppTop);
+    return 0;
+}
+#endif
 
 namespace setupext_test {
 
@@ -49,7 +63,7 @@ CInstallerStack::~CInstallerStack()
 
 void CInstallerStack::Push(const std::string& text)
 {
-    auto* pEntry = static_cast<StackEntry*>(GlobalAlloc(GPTR, m_nStringSize + 8));
+    auto* pEntry = static_cast<StackEntry*>(GlobalAlloc(GPTR, sizeof(StackEntry) + m_nStringSize));
     ASSERT_NE(pEntry, nullptr);
     lstrcpynA(pEntry->szText, text.c_str(), m_nStringSize);
     pEntry->pNext = m_pTop;
@@ -89,7 +103,7 @@ testing::AssertionResult CInstallerStack::ChangedBy(size_t cPopped,
             return testing::AssertionFailure() << "pushed " << i << " entries, expected "
                                                << pushed.size();
         const SIZE_T cbEntry = GlobalSize(const_cast<StackEntry*>(pEntry));
-        if (cbEntry != static_cast<SIZE_T>(m_nStringSize) + 8)
+        if (cbEntry != sizeof(StackEntry) + m_nStringSize)
             return testing::AssertionFailure() << "pushed entry " << i << " is a block of "
                                                << cbEntry << " bytes";
         const std::string text(pEntry->szText, strnlen(pEntry->szText, m_nStringSize));
@@ -117,7 +131,8 @@ std::filesystem::path AnsiLibraryPath()
 
 std::filesystem::path UnicodeLibraryPath()
 {
-    return testsupport::BinDir() / "x86-unicode" / "setupext.dll";
+    return testsupport::BinDir() / (sizeof(void*) == 8 ? "amd64-unicode" : "x86-unicode") /
+           "setupext.dll";
 }
 
 CSetupExtLibrary::CSetupExtLibrary(const std::filesystem::path& path)
@@ -155,6 +170,62 @@ int CSetupExtLibrary::Call(const char* pszEntryPoint, HWND hWndParent, int nStri
 int CSetupExtLibrary::Call(const char* pszEntryPoint, CInstallerStack& stack)
 {
     return Call(pszEntryPoint, nullptr, stack.StringSize(), stack.Anchor());
+}
+
+CImportPatch::CImportPatch(HMODULE hModule, const char* pszDll, const char* pszFunction,
+                           const void* pfnReplacement)
+{
+    if (hModule == nullptr)
+        return;
+    const auto* pBase = reinterpret_cast<const BYTE*>(hModule);
+    const auto* pNt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        pBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory =
+        pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (directory.VirtualAddress == 0)
+        return;
+    for (auto* pImport =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(pBase + directory.VirtualAddress);
+         pImport->Name != 0; ++pImport)
+    {
+        if (lstrcmpiA(reinterpret_cast<const char*>(pBase + pImport->Name), pszDll) != 0)
+            continue;
+        // The names stay in the lookup table; the loader has put the
+        // addresses into the address table beside it.
+        const auto* pNames =
+            reinterpret_cast<const IMAGE_THUNK_DATA*>(pBase + pImport->OriginalFirstThunk);
+        auto* pAddresses = reinterpret_cast<IMAGE_THUNK_DATA*>(
+            const_cast<BYTE*>(pBase) + pImport->FirstThunk);
+        for (; pNames->u1.AddressOfData != 0; ++pNames, ++pAddresses)
+        {
+            if (IMAGE_SNAP_BY_ORDINAL(pNames->u1.Ordinal))
+                continue;
+            const auto* pByName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(pBase + pNames->u1.AddressOfData);
+            if (lstrcmpA(reinterpret_cast<const char*>(pByName->Name), pszFunction) != 0)
+                continue;
+            m_pSlot = reinterpret_cast<void**>(&pAddresses->u1.Function);
+            m_pfnOriginal = *m_pSlot;
+            Write(m_pSlot, pfnReplacement);
+            return;
+        }
+    }
+}
+
+CImportPatch::~CImportPatch()
+{
+    if (m_pSlot != nullptr)
+        Write(m_pSlot, m_pfnOriginal);
+}
+
+void CImportPatch::Write(void** pSlot, const void* pfn)
+{
+    DWORD dwOld = 0;
+    if (VirtualProtect(pSlot, sizeof(*pSlot), PAGE_READWRITE, &dwOld))
+    {
+        *pSlot = const_cast<void*>(pfn);
+        VirtualProtect(pSlot, sizeof(*pSlot), dwOld, &dwOld);
+    }
 }
 
 } // namespace setupext_test

@@ -13,12 +13,26 @@
 
 namespace setupext_test {
 
-// One entry of the installer's string stack: the address of the entry
-// below, then the text in string size bytes.
+// One entry of the installer's string stack, as the installer declares it:
+// the address of the entry below, then the text in string size bytes.
 struct StackEntry
 {
     StackEntry* pNext;
     char szText[1];
+};
+
+// Where the installer's two targets put the text, and how much more than
+// the text they allocate for an entry (the size of the declaration).
+struct InstallerStackLayout
+{
+    const char* pszTarget;
+    size_t cbPointer;
+    size_t ofsText;
+    size_t cbHeader;
+};
+inline constexpr InstallerStackLayout kInstallerStackLayouts[] = {
+    {"x86", 4, 4, 8},
+    {"amd64", 8, 8, 16},
 };
 
 class CInstallerStack
@@ -30,8 +44,9 @@ public:
     CInstallerStack(const CInstallerStack&) = delete;
     CInstallerStack& operator=(const CInstallerStack&) = delete;
 
-    // As the installer pushes: a zero-filled block of string size + 8 bytes
-    // and the text cut to string size - 1 characters.
+    // As the installer pushes: a zero-filled block of the entry's declared
+    // size plus string size bytes, and the text cut to string size - 1
+    // characters.
     void Push(const std::string& text);
 
     int StringSize() const { return m_nStringSize; }
@@ -63,7 +78,8 @@ private:
 };
 
 // The two builds of the library: for installers of 8-bit text beside the
-// test program, for installers of UTF-16 text in x86-unicode below it.
+// test program, for installers of UTF-16 text in x86-unicode (amd64-unicode
+// in the 64-bit build) below it.
 std::filesystem::path AnsiLibraryPath();
 std::filesystem::path UnicodeLibraryPath();
 
@@ -89,6 +105,28 @@ public:
 private:
     HMODULE m_hModule;
     char m_achVariables[1024 * 25] = {};
+};
+
+// While it lives, the library's calls of one function that it imports from
+// a Windows DLL go to pfnReplacement instead: a failure the tests cannot
+// otherwise bring about on every architecture.
+class CImportPatch
+{
+public:
+    CImportPatch(HMODULE hModule, const char* pszDll, const char* pszFunction,
+                 const void* pfnReplacement);
+    ~CImportPatch();
+
+    CImportPatch(const CImportPatch&) = delete;
+    CImportPatch& operator=(const CImportPatch&) = delete;
+
+    bool IsApplied() const { return m_pSlot != nullptr; }
+
+private:
+    static void Write(void** pSlot, const void* pfn);
+
+    void** m_pSlot = nullptr;
+    const void* m_pfnOriginal = nullptr;
 };
 
 } // namespace setupext_test

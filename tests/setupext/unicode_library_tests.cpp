@@ -34,7 +34,7 @@ TEST_F(UnicodeLibraryTest, AnswerIsUtf16InABlockOfStringSizeCharacters)
         Library().Call("IsAntiSpamOn", stack);
         const StackEntry* pEntry = *stack.Anchor();
         ASSERT_NE(pEntry, nullptr) << "string size " << nStringSize;
-        EXPECT_EQ(GlobalSize(const_cast<StackEntry*>(pEntry)), nStringSize * 2u + 8u);
+        EXPECT_EQ(GlobalSize(const_cast<StackEntry*>(pEntry)), nStringSize * 2u + sizeof(StackEntry));
         EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(pEntry->szText)),
                   nStringSize == 1 ? L"" : L"1");
     }

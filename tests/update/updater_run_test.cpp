@@ -226,8 +226,10 @@ TEST_F(RegistrationTest, RegServerWritesAppIdAndTypeLibrary)
         testsupport::ReadValue(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0", "");
     ASSERT_TRUE(typeLibName);
     EXPECT_EQ(typeLibName->AsString(), "Update 1.0 Type Library");
+    // A type library is registered for the platform it was made for.
+    const char* pszPlatform = sizeof(void*) == 8 ? "\\win64" : "\\win32";
     auto typeLibPath =
-        testsupport::ReadValue(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0\\0\\win32", "");
+        testsupport::ReadValue(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\1.0\\0" + pszPlatform, "");
     ASSERT_TRUE(typeLibPath);
     EXPECT_STRCASEEQ(typeLibPath->AsString().c_str(), exe.c_str());
     auto interfaceName = testsupport::ReadValue(HKEY_CLASSES_ROOT, kInterfaceKey, "");
