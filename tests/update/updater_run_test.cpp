@@ -2,6 +2,8 @@
 // leaves: registry values, windows, message boxes and its exit code.
 #include <windows.h>
 
+#include <shlwapi.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -276,6 +278,31 @@ TEST_F(RegistrationTest, RegServerFollowedByAnotherSwitchRunsInstead)
     EXPECT_EQ(dwExit, 0u);
     EXPECT_FALSE(testsupport::KeyExists(HKEY_CLASSES_ROOT, kAppIdExeKey));
     EXPECT_TRUE(DefaultsWereWritten());
+}
+
+// The manifest that update.exe carries names the architecture of its
+// build: with another, Windows quietly gives it the old common controls.
+TEST(UpdaterManifest, GivesTheCommonControlsOfVersion6)
+{
+    const std::string exe = testsupport::UpdateExePath();
+    ACTCTXA request = {sizeof(request)};
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = exe.c_str();
+    request.lpResourceName = MAKEINTRESOURCEA(1);
+    const HANDLE hContext = CreateActCtxA(&request);
+    ASSERT_NE(hContext, INVALID_HANDLE_VALUE) << GetLastError();
+    ULONG_PTR uCookie = 0;
+    ASSERT_TRUE(ActivateActCtx(hContext, &uCookie));
+    DLLVERSIONINFO version = {sizeof(version)};
+    const HMODULE hComctl = LoadLibraryA("comctl32.dll");
+    const auto pfnGetVersion = reinterpret_cast<DLLGETVERSIONPROC>(
+        reinterpret_cast<void*>(GetProcAddress(hComctl, "DllGetVersion")));
+    const HRESULT hr = pfnGetVersion != nullptr ? pfnGetVersion(&version) : E_NOINTERFACE;
+    FreeLibrary(hComctl);
+    DeactivateActCtx(0, uCookie);
+    ReleaseActCtx(hContext);
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(version.dwMajorVersion, 6u);
 }
 
 } // namespace
