@@ -17,18 +17,7 @@
 
 #include "framework/com_ptr.h"
 #include "update/download/transfer_watch.h"
-
-// The server sent nothing for too long, or the whole transfer took too long.
-constexpr HRESULT E_DOWNLOAD_TIMEOUT = INET_E_CONNECTION_TIMEOUT;
-// The server announced or sent more than the download may be.
-constexpr HRESULT E_DOWNLOAD_TOO_LARGE =
-    MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32, ERROR_FILE_TOO_LARGE);
-// The transfer ended with less than the server announced. (The platform
-// reports this as success.)
-constexpr HRESULT E_DOWNLOAD_CUT_SHORT = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x211);
-// The server answered with an HTTP status of 400 or more. (The platform
-// reports this as success too.)
-constexpr HRESULT E_DOWNLOAD_HTTP_STATUS = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x212);
+#include "update/result_codes.h"
 
 class CDownloader : public IBindStatusCallback, public IHttpNegotiate
 {

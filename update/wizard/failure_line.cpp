@@ -1,6 +1,7 @@
 #include "update/wizard/failure_line.h"
 
 #include "update/resource_ids.h"
+#include "update/result_codes.h"
 #include "update/update_globals.h"
 #include "update/wizard/progress_figures.h"
 #include "update/wizard/resource_text.h"

@@ -9,11 +9,6 @@
 
 #include "update/download/downloader.h"
 
-// The update information came, but is none: it does not read, or it is not
-// signed as the built-in keys require.
-constexpr HRESULT E_UPDATE_INFO_UNREADABLE = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x201);
-constexpr HRESULT E_UPDATE_INFO_UNTRUSTED = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x202);
-
 // The check of the update information ended with hResult.
 std::string CheckFailureLine(HRESULT hResult, const CDownloader& download);
 // The download of the installer, announced at cbInstaller bytes, ended with

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "update/download/update_trust.h"
+#include "update/result_codes.h"
 #include "update/update_globals.h"
 #include "update/wizard/failure_line.h"
 #include "update/wizard/resource_text.h"
