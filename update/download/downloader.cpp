@@ -1,6 +1,7 @@
 #include "update/download/downloader.h"
 
 #include <cwchar>
+#include <new>
 #include <string>
 
 #include "framework/ansi_text.h"
@@ -66,6 +67,164 @@ void ReadReasonPhrase(const wchar_t* pszHeaders, char* pszReason, size_t cchReas
 
 } // namespace
 
+// What the platform holds and calls for one download, counted on its own:
+// the platform may hold it, and even call it, after the download has ended
+// and its downloader has gone. It passes each call on while it has a
+// downloader and answers without doing anything once detached.
+class CDownloadSink final : public IBindStatusCallback, public IHttpNegotiate
+{
+public:
+    explicit CDownloadSink(CDownloader* pOwner) : m_cRef(1), m_pOwner(pOwner) {}
+
+    CDownloadSink(const CDownloadSink&) = delete;
+    CDownloadSink& operator=(const CDownloadSink&) = delete;
+
+    void Detach() { m_pOwner = nullptr; }
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IBindStatusCallback
+    STDMETHODIMP OnStartBinding(DWORD dwReserved, IBinding* pBinding) override;
+    STDMETHODIMP GetPriority(LONG* pnPriority) override;
+    STDMETHODIMP OnLowResource(DWORD dwReserved) override;
+    STDMETHODIMP OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                            LPCWSTR pszStatusText) override;
+    STDMETHODIMP OnStopBinding(HRESULT hresult, LPCWSTR pszError) override;
+    STDMETHODIMP GetBindInfo(DWORD* pgrfBINDF, BINDINFO* pBindInfo) override;
+    STDMETHODIMP OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pFormatEtc,
+                                 STGMEDIUM* pStgMedium) override;
+    STDMETHODIMP OnObjectAvailable(REFIID riid, IUnknown* pUnk) override;
+
+    // IHttpNegotiate
+    STDMETHODIMP BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, DWORD dwReserved,
+                                      LPWSTR* pszAdditionalHeaders) override;
+    STDMETHODIMP OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders,
+                            LPCWSTR szRequestHeaders, LPWSTR* pszAdditionalRequestHeaders) override;
+
+private:
+    ~CDownloadSink() = default;
+
+    // Runs call on the downloader; hrDetached without one.
+    template <typename Call>
+    HRESULT PassOn(HRESULT hrDetached, Call&& call);
+
+    LONG m_cRef;
+    CDownloader* m_pOwner;
+};
+
+template <typename Call>
+HRESULT CDownloadSink::PassOn(HRESULT hrDetached, Call&& call)
+{
+    // A completion detaches and lets go of this object from inside the
+    // call: held across it.
+    fw::CComPtr<CDownloadSink> spThis(this);
+    CDownloader* pOwner = m_pOwner;
+    return pOwner != nullptr ? call(*pOwner) : hrDetached;
+}
+
+STDMETHODIMP CDownloadSink::QueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback))
+        *ppv = static_cast<IBindStatusCallback*>(this);
+    else if (IsEqualIID(riid, IID_IHttpNegotiate))
+        *ppv = static_cast<IHttpNegotiate*>(this);
+    else
+    {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CDownloadSink::AddRef()
+{
+    return static_cast<ULONG>(InterlockedIncrement(&m_cRef));
+}
+
+STDMETHODIMP_(ULONG) CDownloadSink::Release()
+{
+    const LONG cRef = InterlockedDecrement(&m_cRef);
+    if (cRef == 0)
+        delete this;
+    return static_cast<ULONG>(cRef);
+}
+
+STDMETHODIMP CDownloadSink::OnStartBinding(DWORD, IBinding* pBinding)
+{
+    // A bind that nobody hears of is not to go on.
+    return PassOn(E_ABORT, [&](CDownloader& owner) { return owner.OnBindStarted(pBinding); });
+}
+
+STDMETHODIMP CDownloadSink::GetPriority(LONG* pnPriority)
+{
+    if (pnPriority == nullptr)
+        return E_POINTER;
+    *pnPriority = THREAD_PRIORITY_NORMAL;
+    return S_OK;
+}
+
+STDMETHODIMP CDownloadSink::OnLowResource(DWORD)
+{
+    return S_OK;
+}
+
+STDMETHODIMP CDownloadSink::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                                       LPCWSTR pszStatusText)
+{
+    return PassOn(S_OK, [&](CDownloader& owner) {
+        return owner.OnBindProgress(ulProgress, ulProgressMax, ulStatusCode, pszStatusText);
+    });
+}
+
+STDMETHODIMP CDownloadSink::OnStopBinding(HRESULT hresult, LPCWSTR pszError)
+{
+    return PassOn(S_OK, [&](CDownloader& owner) { return owner.OnBindStopped(hresult, pszError); });
+}
+
+STDMETHODIMP CDownloadSink::GetBindInfo(DWORD* pgrfBINDF, BINDINFO*)
+{
+    if (pgrfBINDF == nullptr)
+        return E_POINTER;
+    return PassOn(E_UNEXPECTED, [&](CDownloader& owner) {
+        *pgrfBINDF = owner.BindFlags();
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CDownloadSink::OnDataAvailable(DWORD, DWORD dwSize, FORMATETC*, STGMEDIUM* pStgMedium)
+{
+    return PassOn(S_OK, [&](CDownloader& owner) { return owner.OnBindData(dwSize, pStgMedium); });
+}
+
+STDMETHODIMP CDownloadSink::OnObjectAvailable(REFIID, IUnknown*)
+{
+    return S_OK;
+}
+
+STDMETHODIMP CDownloadSink::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
+                                                 LPWSTR* pszAdditionalHeaders)
+{
+    if (pszAdditionalHeaders != nullptr)
+        *pszAdditionalHeaders = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP CDownloadSink::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR,
+                                       LPWSTR* pszAdditionalRequestHeaders)
+{
+    if (pszAdditionalRequestHeaders != nullptr)
+        *pszAdditionalRequestHeaders = nullptr;
+    return PassOn(S_OK, [&](CDownloader& owner) {
+        return owner.OnBindResponse(dwResponseCode, szResponseHeaders);
+    });
+}
+
 CDownloader::CDownloader()
     : m_bNoCache(false), m_bBinding(false), m_dwHttpStatus(0), m_szHttpReason(), m_hrLimit(S_OK)
 {
@@ -82,55 +241,38 @@ CDownloader::~CDownloader()
     m_spStream.Release();
 }
 
-STDMETHODIMP CDownloader::QueryInterface(REFIID riid, void** ppv)
+IBindStatusCallback* CDownloader::Callback() const
 {
-    if (ppv == nullptr)
-        return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback))
-    {
-        *ppv = static_cast<IBindStatusCallback*>(this);
-        return S_OK;
-    }
-    if (IsEqualIID(riid, IID_IHttpNegotiate))
-    {
-        *ppv = static_cast<IHttpNegotiate*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return m_spSink.p;
 }
 
-STDMETHODIMP_(ULONG) CDownloader::AddRef()
+HRESULT CDownloader::AttachSink()
 {
-    return 1;
+    // A new download hears only of its own bind.
+    DetachSink();
+    CDownloadSink* pSink = new (std::nothrow) CDownloadSink(this);
+    if (pSink == nullptr)
+        return E_OUTOFMEMORY;
+    m_spSink.Attach(pSink);
+    return S_OK;
 }
 
-STDMETHODIMP_(ULONG) CDownloader::Release()
+void CDownloader::DetachSink()
 {
-    return 1;
+    if (!m_spSink)
+        return;
+    m_spSink->Detach();
+    m_spSink.Release();
 }
 
-STDMETHODIMP CDownloader::OnStartBinding(DWORD, IBinding* pBinding)
+HRESULT CDownloader::OnBindStarted(IBinding* pBinding)
 {
     m_spBinding = pBinding;
     return S_OK;
 }
 
-STDMETHODIMP CDownloader::GetPriority(LONG* pnPriority)
-{
-    if (pnPriority == nullptr)
-        return E_POINTER;
-    *pnPriority = THREAD_PRIORITY_NORMAL;
-    return S_OK;
-}
-
-STDMETHODIMP CDownloader::OnLowResource(DWORD)
-{
-    return S_OK;
-}
-
-STDMETHODIMP CDownloader::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
-                                     LPCWSTR pszStatusText)
+HRESULT CDownloader::OnBindProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                                    LPCWSTR pszStatusText)
 {
     return fw::ComGuard([&] {
         if (ulStatusCode == BINDSTATUS_DOWNLOADINGDATA ||
@@ -165,11 +307,14 @@ HRESULT CDownloader::CheckTransfer(HRESULT hResult, IStream* pStream) const
     return hResult;
 }
 
-STDMETHODIMP CDownloader::OnStopBinding(HRESULT hresult, LPCWSTR pszError)
+HRESULT CDownloader::OnBindStopped(HRESULT hresult, LPCWSTR pszError)
 {
     if (!m_bBinding)
         return S_OK;
     m_bBinding = false;
+    // The download is over: whatever the platform still calls reaches
+    // nothing here.
+    DetachSink();
     OnWatchChanged(false);
     fw::CComPtr<IStream> spStream = m_spStream;
     fw::CComPtr<IMoniker> spMoniker = m_spMoniker;
@@ -191,16 +336,13 @@ STDMETHODIMP CDownloader::OnStopBinding(HRESULT hresult, LPCWSTR pszError)
     });
 }
 
-STDMETHODIMP CDownloader::GetBindInfo(DWORD* pgrfBINDF, BINDINFO*)
+DWORD CDownloader::BindFlags() const
 {
-    if (pgrfBINDF == nullptr)
-        return E_POINTER;
-    *pgrfBINDF = BINDF_ASYNCHRONOUS | BINDF_GETNEWESTVERSION | BINDF_SILENTOPERATION |
-                 (m_bNoCache ? BINDF_PRAGMA_NO_CACHE : BINDF_RESYNCHRONIZE);
-    return S_OK;
+    return BINDF_ASYNCHRONOUS | BINDF_GETNEWESTVERSION | BINDF_SILENTOPERATION |
+           (m_bNoCache ? BINDF_PRAGMA_NO_CACHE : BINDF_RESYNCHRONIZE);
 }
 
-STDMETHODIMP CDownloader::OnDataAvailable(DWORD, DWORD dwSize, FORMATETC*, STGMEDIUM* pStgMedium)
+HRESULT CDownloader::OnBindData(DWORD dwSize, STGMEDIUM* pStgMedium)
 {
     if (!m_spStream && pStgMedium != nullptr && pStgMedium->tymed == TYMED_ISTREAM)
         m_spStream = pStgMedium->pstm;
@@ -220,24 +362,8 @@ STDMETHODIMP CDownloader::OnDataAvailable(DWORD, DWORD dwSize, FORMATETC*, STGME
     return S_OK;
 }
 
-STDMETHODIMP CDownloader::OnObjectAvailable(REFIID, IUnknown*)
+HRESULT CDownloader::OnBindResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders)
 {
-    return S_OK;
-}
-
-STDMETHODIMP CDownloader::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
-                                               LPWSTR* pszAdditionalHeaders)
-{
-    if (pszAdditionalHeaders != nullptr)
-        *pszAdditionalHeaders = nullptr;
-    return S_OK;
-}
-
-STDMETHODIMP CDownloader::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR,
-                                     LPWSTR* pszAdditionalRequestHeaders)
-{
-    if (pszAdditionalRequestHeaders != nullptr)
-        *pszAdditionalRequestHeaders = nullptr;
     m_dwHttpStatus = dwResponseCode;
     ReadReasonPhrase(szResponseHeaders, m_szHttpReason, sizeof(m_szHttpReason));
     ULONGLONG cbLength = 0;
@@ -323,7 +449,10 @@ void CDownloader::Download(const char* pszUrl, bool bNoCache)
     if (fw::AnsiToWide(pszUrl, url))
         hr = CreateURLMoniker(nullptr, url.c_str(), &spMoniker);
     if (SUCCEEDED(hr))
-        hr = CreateAsyncBindCtx(0, static_cast<IBindStatusCallback*>(this), nullptr, &spBindCtx);
+        hr = AttachSink();
+    if (SUCCEEDED(hr))
+        hr = CreateAsyncBindCtx(0, static_cast<IBindStatusCallback*>(m_spSink.p), nullptr,
+                                &spBindCtx);
     bool bBindStarted = false;
     if (SUCCEEDED(hr))
     {
@@ -339,6 +468,7 @@ void CDownloader::Download(const char* pszUrl, bool bNoCache)
         const bool bCompleted = bBindStarted && !m_bBinding;
         if (!bCompleted)
         {
+            DetachSink();
             if (bBindStarted)
                 OnWatchChanged(false);
             m_bBinding = false;
@@ -365,9 +495,11 @@ void CDownloader::Cancel()
 
 void CDownloader::StopQuietly()
 {
+    // Nothing of the bind reaches this downloader any more, not even the
+    // stop that Abort brings.
+    DetachSink();
     if (!m_bBinding)
         return;
-    // Not binding any more: the stop that Abort brings completes nothing.
     m_bBinding = false;
     fw::CComPtr<IBinding> spBinding = m_spBinding;
     if (spBinding)

@@ -2,10 +2,14 @@
 // handed to OnDownloadComplete as a stream when the transfer ends; nothing is
 // written to disk here.
 //
-// The object is not reference counted: it lives inside the page that uses it.
-// Besides the bind-status callback it answers IHttpNegotiate, the only way to
-// see the HTTP status: the platform ends a 404 or a body cut short of its
-// announced length with success.
+// The downloader lives inside the page that uses it and is not reference
+// counted. What the platform holds and calls back is a small counted object
+// of its own, made for each download, which passes every call on to its
+// downloader until the download completes, is abandoned or the downloader
+// goes; a call that comes later does nothing. Besides the bind-status
+// callback it answers IHttpNegotiate, the only way to see the HTTP status:
+// the platform ends a 404 or a body cut short of its announced length with
+// success.
 //
 // A download may be bounded in time and size (TransferLimits). One that
 // leaves its bounds is aborted and completes with E_DOWNLOAD_TIMEOUT or
@@ -19,7 +23,9 @@
 #include "update/download/transfer_watch.h"
 #include "update/result_codes.h"
 
-class CDownloader : public IBindStatusCallback, public IHttpNegotiate
+class CDownloadSink;
+
+class CDownloader
 {
 public:
     CDownloader();
@@ -27,29 +33,6 @@ public:
 
     CDownloader(const CDownloader&) = delete;
     CDownloader& operator=(const CDownloader&) = delete;
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-
-    // IBindStatusCallback
-    STDMETHODIMP OnStartBinding(DWORD dwReserved, IBinding* pBinding) override;
-    STDMETHODIMP GetPriority(LONG* pnPriority) override;
-    STDMETHODIMP OnLowResource(DWORD dwReserved) override;
-    STDMETHODIMP OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
-                            LPCWSTR pszStatusText) override;
-    STDMETHODIMP OnStopBinding(HRESULT hresult, LPCWSTR pszError) override;
-    STDMETHODIMP GetBindInfo(DWORD* pgrfBINDF, BINDINFO* pBindInfo) override;
-    STDMETHODIMP OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pFormatEtc,
-                                 STGMEDIUM* pStgMedium) override;
-    STDMETHODIMP OnObjectAvailable(REFIID riid, IUnknown* pUnk) override;
-
-    // IHttpNegotiate
-    STDMETHODIMP BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, DWORD dwReserved,
-                                      LPWSTR* pszAdditionalHeaders) override;
-    STDMETHODIMP OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders,
-                            LPCWSTR szRequestHeaders, LPWSTR* pszAdditionalRequestHeaders) override;
 
     virtual void OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
                                     const char* pszStatusText);
@@ -74,6 +57,10 @@ public:
     // phrase of its status line.
     DWORD HttpStatus() const { return m_dwHttpStatus; }
     const char* HttpReason() const { return m_szHttpReason; }
+    // What the platform calls back for the running download, null when none
+    // runs. It may outlive the downloader: the platform lets it go when it
+    // pleases.
+    IBindStatusCallback* Callback() const;
 
 protected:
     // The download has started or ended: the owner runs its timer for
@@ -86,13 +73,23 @@ protected:
     // reason given stands.
     void AbortWith(HRESULT hrFailure);
 
-    bool m_bNoCache;
-    fw::CComPtr<IStream> m_spStream;
-    fw::CComPtr<IMoniker> m_spMoniker;
-    fw::CComPtr<IBinding> m_spBinding;
-    fw::CComPtr<IBindCtx> m_spBindCtx;
-
 private:
+    friend class CDownloadSink;
+
+    // The platform's calls, passed on by the sink of the running download.
+    HRESULT OnBindStarted(IBinding* pBinding);
+    HRESULT OnBindProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                           LPCWSTR pszStatusText);
+    HRESULT OnBindStopped(HRESULT hresult, LPCWSTR pszError);
+    DWORD BindFlags() const;
+    HRESULT OnBindData(DWORD dwSize, STGMEDIUM* pStgMedium);
+    HRESULT OnBindResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders);
+
+    // Makes the sink of a new download; E_OUTOFMEMORY when there is none.
+    HRESULT AttachSink();
+    // From now on the platform's calls reach nothing of this downloader.
+    void DetachSink();
+
     HRESULT CheckTransfer(HRESULT hResult, IStream* pStream) const;
     // Takes what the stream holds so far as a measure of bytes received: the
     // platform fills it before its callbacks tell of them.
@@ -105,6 +102,12 @@ private:
     // Aborts a running bind without completing it.
     void StopQuietly();
 
+    bool m_bNoCache;
+    fw::CComPtr<CDownloadSink> m_spSink;
+    fw::CComPtr<IStream> m_spStream;
+    fw::CComPtr<IMoniker> m_spMoniker;
+    fw::CComPtr<IBinding> m_spBinding;
+    fw::CComPtr<IBindCtx> m_spBindCtx;
     // Set while a bind is under way, so that one download completes once
     // even when the platform both fails the bind request and stops it.
     bool m_bBinding;
