@@ -68,7 +68,7 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
         if (m_pWizard->LaunchInstaller())
         {
             m_pWizard->SetNotifyDownload(0);
-            m_pWizard->PostMessage(WM_QUIT, 0, 0);
+            m_pWizard->EndRun();
             return;
         }
         hResult = E_FAIL;

@@ -11,7 +11,7 @@ void CPgUpdateFinish::OnActivate()
 
 void CPgUpdateFinish::OnClose()
 {
-    m_pWizard->PostMessage(WM_QUIT, 0, 0);
+    m_pWizard->EndRun();
 }
 
 void CPgUpdateFinish::SetMessage(const char* pszText)

@@ -217,7 +217,7 @@ void CPgUpdateNextAction::OnClose()
             break;
         }
     }
-    m_pWizard->PostMessage(WM_QUIT, 0, 0);
+    m_pWizard->EndRun();
 }
 
 void CPgUpdateNextAction::SetMessage(const char* pszText)

@@ -38,7 +38,7 @@ void CPgUpdateRetrieveUpdate::OnActivate()
         }
         else
         {
-            m_pWizard->PostMessage(WM_QUIT, 0, 0);
+            m_pWizard->EndRun();
         }
         return;
     }
@@ -154,7 +154,7 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
             }
             else
             {
-                pWizard->PostMessage(WM_QUIT, 0, 0);
+                pWizard->EndRun();
             }
         }
         return;
@@ -173,7 +173,7 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
     else
     {
         m_pWizard->PostponeLastUpdateTime(kTicksPerTenMinutes);
-        m_pWizard->PostMessage(WM_QUIT, 0, 0);
+        m_pWizard->EndRun();
     }
 }
 

@@ -136,11 +136,18 @@ void CUpdateWizard::FinishWithMessage(UINT uStringId)
     // rather than leave a wizard that cannot be closed.
     if (!SetActivePage(kPageFinish))
     {
-        PostMessage(WM_QUIT, 0, 0);
+        EndRun();
         return;
     }
     if (m_pCurrentPage == &m_pgFinish)
         m_pCurrentPage->SetMessageId(uStringId);
+}
+
+void CUpdateWizard::EndRun()
+{
+    // Posted, not PostQuitMessage: it comes in its turn after what the
+    // pages posted before it.
+    PostMessage(WM_QUIT, 0, 0);
 }
 
 void CUpdateWizard::AbandonTransfers()

@@ -1,6 +1,6 @@
 // The update wizard: a modeless dialog owned by the hidden main window that
 // hosts one page at a time and holds the state of one update run. Pages only
-// move forward; a page ends the run by posting WM_QUIT to the wizard.
+// move forward; a page ends the run with the wizard's EndRun.
 #pragma once
 
 #include <cstdint>
@@ -61,6 +61,9 @@ public:
     // Switches to the finish page and shows the string there; a finish page
     // that cannot be made ends the run instead.
     void FinishWithMessage(UINT uStringId);
+    // Ends the run: RunMessageLoop returns once the messages posted before
+    // are handled.
+    void EndRun();
     // Ends the downloads still running, so that the platform never calls
     // into a page that is gone; they complete nothing.
     void AbandonTransfers();
