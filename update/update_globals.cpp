@@ -36,6 +36,11 @@ void ShowSystemError(DWORD dwError)
         ShowError(text.c_str());
 }
 
+DWORD SystemErrorOf(HRESULT hr)
+{
+    return HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : static_cast<DWORD>(hr);
+}
+
 std::string SystemErrorText(DWORD dwError)
 {
     std::string text = SystemText(dwError);

@@ -25,3 +25,6 @@ void ShowSystemError(DWORD dwError);
 // The system's text for an error code without its line end, or the code's
 // number where the system has no text.
 std::string SystemErrorText(DWORD dwError);
+// The code the system has a text for: the Win32 error that an HRESULT of
+// that facility carries, any other HRESULT as it is.
+DWORD SystemErrorOf(HRESULT hr);

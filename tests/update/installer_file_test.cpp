@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -64,7 +64,7 @@ TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
     file.Expect(digest);
     Save(file, path, program);
     uint64_t cbSize = 0;
-    ASSERT_TRUE(file.GetSize(cbSize));
+    ASSERT_EQ(file.GetSize(cbSize), S_OK);
     EXPECT_EQ(cbSize, program.size());
     EXPECT_TRUE(file.HasExpectedDigest());
 
@@ -88,6 +88,40 @@ TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
                 1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) /
                     static_cast<double>(frequency.QuadPart));
     file.Release();
+}
+
+// Without a written file held no system call failed: the system's last
+// error is none of the size's business.
+TEST(InstallerFile, NoSizeWithoutAWrittenFileHeld)
+{
+    testsupport::ScopedTempDir dir("installer-size");
+    CInstallerFile file;
+    uint64_t cbSize = 7;
+    SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(file.GetSize(cbSize), E_UNEXPECTED);
+    ASSERT_EQ(file.Create((dir.Path() / "vxzsp-9.9.9.9.exe").string()), S_OK);
+    EXPECT_EQ(file.GetSize(cbSize), E_UNEXPECTED);
+    EXPECT_EQ(cbSize, 7u);
+    file.Discard();
+}
+
+// The shell tells why it could not start a program only by its result.
+TEST(InstallerFile, TheShellsResultReadsAsTheSystemsError)
+{
+    const std::pair<INT_PTR, HRESULT> cases[] = {
+        {33, S_OK},
+        {0, E_OUTOFMEMORY},
+        {SE_ERR_FNF, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+        {SE_ERR_OOM, HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY)},
+        {ERROR_BAD_FORMAT, HRESULT_FROM_WIN32(ERROR_BAD_FORMAT)},
+        {SE_ERR_SHARE, HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)},
+        {SE_ERR_ASSOCINCOMPLETE, HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION)},
+        {SE_ERR_NOASSOC, HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION)},
+        {SE_ERR_DDEFAIL, E_FAIL},
+        {SE_ERR_DLLNOTFOUND, E_FAIL},
+    };
+    for (const auto& [nResult, hrExpected] : cases)
+        EXPECT_EQ(ShellExecuteResult(reinterpret_cast<HINSTANCE>(nResult)), hrExpected) << nResult;
 }
 
 // The digest of "abc" as every SHA-256 gives it; a swapped installer is

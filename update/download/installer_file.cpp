@@ -1,5 +1,7 @@
 #include "update/download/installer_file.h"
 
+#include <shellapi.h>
+
 namespace {
 
 // Large blocks: the copy of a large installer runs in the thousands of
@@ -96,13 +98,16 @@ HRESULT CInstallerFile::Finish()
     return S_OK;
 }
 
-bool CInstallerFile::GetSize(uint64_t& cbSize) const
+HRESULT CInstallerFile::GetSize(uint64_t& cbSize) const
 {
+    // Nothing held, or still being written: no system call failed.
+    if (!m_file || !m_written)
+        return E_UNEXPECTED;
     LARGE_INTEGER size = {};
-    if (!m_file || !m_written || !GetFileSizeEx(m_file.Get(), &size))
-        return false;
+    if (!GetFileSizeEx(m_file.Get(), &size))
+        return LastError();
     cbSize = static_cast<uint64_t>(size.QuadPart);
-    return true;
+    return S_OK;
 }
 
 bool CInstallerFile::HasExpectedDigest() const
@@ -122,4 +127,30 @@ void CInstallerFile::Discard()
     if (!m_path.empty())
         DeleteFileA(m_path.c_str());
     m_path.clear();
+}
+
+HRESULT ShellExecuteResult(HINSTANCE hResult)
+{
+    const INT_PTR nResult = reinterpret_cast<INT_PTR>(hResult);
+    if (nResult > 32)
+        return S_OK;
+    switch (nResult)
+    {
+    case 0:
+        return E_OUTOFMEMORY;
+    // These are the system's errors of the same numbers.
+    case SE_ERR_FNF:
+    case SE_ERR_PNF:
+    case SE_ERR_ACCESSDENIED:
+    case SE_ERR_OOM:
+    case ERROR_BAD_FORMAT:
+        return HRESULT_FROM_WIN32(static_cast<DWORD>(nResult));
+    case SE_ERR_SHARE:
+        return HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC:
+        return HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION);
+    default:
+        return E_FAIL;
+    }
 }

@@ -44,9 +44,11 @@ public:
     // Ends the writing and holds the file for reading. S_OK, or why not.
     HRESULT Finish();
 
-    // Of the held file: its whole size, and whether the bytes written have
-    // the announced digest (true when none was announced).
-    bool GetSize(uint64_t& cbSize) const;
+    // Of the held file: its whole size (S_OK; E_UNEXPECTED, cbSize
+    // untouched, when no written file is held; or the system's error), and
+    // whether the bytes written have the announced digest (true when none
+    // was announced).
+    HRESULT GetSize(uint64_t& cbSize) const;
     bool HasExpectedDigest() const;
 
     // Lets the file go, once the shell has started it; or lets it go and
@@ -63,3 +65,9 @@ private:
     std::optional<Sha256Digest> m_expected;
     std::optional<Sha256Digest> m_written;
 };
+
+// What ShellExecuteA returned for the start of the installer, as an
+// HRESULT: S_OK when it started (above 32), otherwise the system's error of
+// the same meaning. The shell tells why only by that value; its last error
+// is not set reliably.
+HRESULT ShellExecuteResult(HINSTANCE hResult);

@@ -65,11 +65,10 @@ std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen)
 
 std::string SaveFailureLine(HRESULT hr)
 {
-    const DWORD dwError = HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : static_cast<DWORD>(hr);
-    return FormatResourceString(IDS_FAIL_SAVE, SystemErrorText(dwError).c_str());
+    return FormatResourceString(IDS_FAIL_SAVE, SystemErrorText(SystemErrorOf(hr)).c_str());
 }
 
-std::string StartFailureLine(DWORD dwError)
+std::string StartFailureLine(HRESULT hr)
 {
-    return FormatResourceString(IDS_FAIL_START, SystemErrorText(dwError).c_str());
+    return FormatResourceString(IDS_FAIL_START, SystemErrorText(SystemErrorOf(hr)).c_str());
 }

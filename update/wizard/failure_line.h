@@ -18,4 +18,4 @@ std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, u
 std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen);
 // The installer could not be saved or started, for the system's reason hr.
 std::string SaveFailureLine(HRESULT hr);
-std::string StartFailureLine(DWORD dwError);
+std::string StartFailureLine(HRESULT hr);

@@ -65,13 +65,13 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
     if (SUCCEEDED(hResult))
     {
         // One that fails its checks goes; one the shell cannot start stays.
-        if (m_pWizard->LaunchInstaller())
+        hResult = m_pWizard->LaunchInstaller();
+        if (SUCCEEDED(hResult))
         {
             m_pWizard->SetNotifyDownload(0);
             m_pWizard->EndRun();
             return;
         }
-        hResult = E_FAIL;
     }
     else
     {

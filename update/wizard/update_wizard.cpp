@@ -4,6 +4,7 @@
 
 #include "framework/handles.h"
 #include "update/download/update_folder.h"
+#include "update/result_codes.h"
 #include "update/update_globals.h"
 #include "update/wizard/failure_line.h"
 #include "update/wizard/resource_text.h"
@@ -260,31 +261,36 @@ const std::string& CUpdateWizard::GetInstallerPath()
     return m_installerPath;
 }
 
-bool CUpdateWizard::LaunchInstaller()
+HRESULT CUpdateWizard::LaunchInstaller()
 {
     const std::string& path = GetInstallerPath();
     // The whole size counts: a file 4 GiB longer is not the same file.
     uint64_t cbSize = 0;
-    if (path.empty() || !m_installerFile.GetSize(cbSize))
+    HRESULT hr = path.empty() ? E_UNEXPECTED : m_installerFile.GetSize(cbSize);
+    if (FAILED(hr))
     {
-        m_failureLine = SaveFailureLine(HRESULT_FROM_WIN32(GetLastError()));
-        return false;
+        m_failureLine = SaveFailureLine(hr);
+        return hr;
     }
-    if (cbSize != m_installerSize || !m_installerFile.HasExpectedDigest())
+    if (cbSize != m_installerSize)
     {
-        m_failureLine = cbSize != m_installerSize ? SizeFailureLine(m_installerSize, cbSize)
-                                                  : FormatResourceString(IDS_FAIL_DIGEST);
+        m_failureLine = SizeFailureLine(m_installerSize, cbSize);
         m_installerFile.Discard();
-        return false;
+        return cbSize > m_installerSize ? E_DOWNLOAD_TOO_LARGE : E_DOWNLOAD_CUT_SHORT;
+    }
+    if (!m_installerFile.HasExpectedDigest())
+    {
+        m_failureLine = FormatResourceString(IDS_FAIL_DIGEST);
+        m_installerFile.Discard();
+        return TRUST_E_BAD_DIGEST;
     }
     // Started while still held, so that nothing can change it in between.
-    const HINSTANCE hResult =
-        ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    const DWORD dwError = GetLastError();
+    hr = ShellExecuteResult(
+        ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     m_installerFile.Release();
-    if (reinterpret_cast<INT_PTR>(hResult) > 32)
-        return true;
-    ShowSystemError(dwError);
-    m_failureLine = StartFailureLine(dwError);
-    return false;
+    if (SUCCEEDED(hr))
+        return S_OK;
+    ShowSystemError(SystemErrorOf(hr));
+    m_failureLine = StartFailureLine(hr);
+    return hr;
 }

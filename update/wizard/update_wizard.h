@@ -77,7 +77,9 @@ public:
 
     bool PrepareUpdateFolder();
     const std::string& GetInstallerPath();
-    bool LaunchInstaller();
+    // Checks the held installer and has the shell start it. S_OK when it
+    // started; otherwise why not, with m_failureLine saying so.
+    HRESULT LaunchInstaller();
 
     // The run's state, which the pages read and write.
     CPgUpdatePage* m_pCurrentPage;
