@@ -2,12 +2,11 @@
 // leaves: registry values, windows, message boxes and its exit code.
 #include <windows.h>
 
-#include <shlwapi.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
@@ -282,7 +281,7 @@ TEST_F(RegistrationTest, RegServerFollowedByAnotherSwitchRunsInstead)
 
 // The manifest that update.exe carries names the architecture of its
 // build: with another, Windows quietly gives it the old common controls.
-TEST(UpdaterManifest, GivesTheCommonControlsOfVersion6)
+TEST(UpdaterManifest, GivesTheCommonControlsOfVersion6ForItsArchitecture)
 {
     const std::string exe = testsupport::UpdateExePath();
     ACTCTXA request = {sizeof(request)};
@@ -293,16 +292,30 @@ TEST(UpdaterManifest, GivesTheCommonControlsOfVersion6)
     ASSERT_NE(hContext, INVALID_HANDLE_VALUE) << GetLastError();
     ULONG_PTR uCookie = 0;
     ASSERT_TRUE(ActivateActCtx(hContext, &uCookie));
-    DLLVERSIONINFO version = {sizeof(version)};
-    const HMODULE hComctl = LoadLibraryA("comctl32.dll");
-    const auto pfnGetVersion = reinterpret_cast<DLLGETVERSIONPROC>(
-        reinterpret_cast<void*>(GetProcAddress(hComctl, "DllGetVersion")));
-    const HRESULT hr = pfnGetVersion != nullptr ? pfnGetVersion(&version) : E_NOINTERFACE;
-    FreeLibrary(hComctl);
+    // The assembly that comctl32.dll comes from in the program's context.
+    ACTCTX_SECTION_KEYED_DATA section = {sizeof(section)};
+    const BOOL bRedirected = FindActCtxSectionStringA(
+        0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, "comctl32.dll", &section);
+    DWORD dwIndex = section.ulAssemblyRosterIndex;
+    SIZE_T cbInfo = 0;
+    QueryActCtxW(0, hContext, &dwIndex, AssemblyDetailedInformationInActivationContext, nullptr,
+                 0, &cbInfo);
+    std::vector<BYTE> info(cbInfo);
+    const BOOL bQueried =
+        bRedirected && cbInfo > 0 &&
+        QueryActCtxW(0, hContext, &dwIndex, AssemblyDetailedInformationInActivationContext,
+                     info.data(), info.size(), &cbInfo);
     DeactivateActCtx(0, uCookie);
     ReleaseActCtx(hContext);
-    ASSERT_EQ(hr, S_OK);
-    EXPECT_EQ(version.dwMajorVersion, 6u);
+    ASSERT_TRUE(bRedirected);
+    ASSERT_TRUE(bQueried);
+    const std::wstring identity =
+        reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(info.data())
+            ->lpAssemblyEncodedAssemblyIdentity;
+    const std::wstring arch = sizeof(void*) == 8 ? L"\"amd64\"" : L"\"x86\"";
+    EXPECT_EQ(identity.find(L"Microsoft.Windows.Common-Controls,"), 0u);
+    EXPECT_NE(identity.find(L"processorArchitecture=" + arch), std::wstring::npos);
+    EXPECT_NE(identity.find(L"version=\"6."), std::wstring::npos);
 }
 
 } // namespace
