@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <bcrypt.h>
+#include <restartmanager.h>
 
 namespace fw {
 
@@ -145,8 +146,18 @@ struct IconTraits
     static void Close(Type h) { ::DestroyIcon(h); }
 };
 
+// A Restart Manager session, whose handle is a number from 0 on.
+struct RestartSessionTraits
+{
+    using Type = DWORD;
+    static Type Invalid() { return static_cast<DWORD>(-1); }
+    static void Close(Type h) { ::RmEndSession(h); }
+};
+
 using CRegKeyHandle = CScopedHandle<RegKeyTraits>;
 using CFileHandle = CScopedHandle<FileTraits>;
+// Tool-help snapshots, which fail as files do.
+using CSnapshotHandle = CScopedHandle<FileTraits>;
 using CKernelHandle = CScopedHandle<KernelTraits>;
 using CTokenHandle = CScopedHandle<KernelTraits>;
 using CModuleHandle = CScopedHandle<ModuleTraits>;
@@ -160,5 +171,6 @@ using CBCryptHashHandle = CScopedHandle<BCryptHashTraits>;
 // Icons this code loaded in a size of its own choosing; shared icons are not
 // held.
 using CIconHandle = CScopedHandle<IconTraits>;
+using CRestartSession = CScopedHandle<RestartSessionTraits>;
 
 } // namespace fw

@@ -20,7 +20,8 @@ import sys
 
 WINDOWS_DLLS = {
     "advapi32.dll", "bcrypt.dll", "comctl32.dll", "comdlg32.dll", "crypt32.dll", "gdi32.dll",
-    "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll",
+    "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "rstrtmgr.dll", "shell32.dll",
+    "shlwapi.dll",
     "urlmon.dll", "user32.dll", "version.dll", "wininet.dll", "ws2_32.dll",
 }
 ENTRY_POINTS = ["Check", "DoAntiSpam", "DoRegPlg", "DoToolBar", "IsAntiSpamOn", "IsToolBar"]

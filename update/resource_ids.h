@@ -99,3 +99,7 @@
 #define IDS_TIME_LEFT_MINUTES 209
 #define IDS_TIME_LEFT_HOUR 210
 #define IDS_TIME_LEFT_HOURS 211
+// The installer waits for the programs that hold the product: the names of
+// one program, or of several.
+#define IDS_CLOSE_HOLDER 212
+#define IDS_CLOSE_HOLDERS 213

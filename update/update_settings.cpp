@@ -58,6 +58,18 @@ bool UpdateSettings::ReadInstalledVersion()
     return true;
 }
 
+bool UpdateSettings::ReadProductFolder(std::string& folder) const
+{
+    char szFolder[MAX_PATH] = {};
+    DWORD cbData = sizeof(szFolder);
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsSubkey, nullptr, RRF_RT_REG_SZ,
+                     nullptr, szFolder, &cbData) != ERROR_SUCCESS ||
+        szFolder[0] == '\0')
+        return false;
+    folder = szFolder;
+    return true;
+}
+
 bool UpdateSettings::ReadAvailableVersion()
 {
     if (!m_key)

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "framework/handles.h"
 #include "update/version_number.h"
@@ -35,6 +36,9 @@ public:
     bool Load();
     bool ReadInstalledVersion();
     bool ReadAvailableVersion();
+    // The product folder, the product key's default value as the installer
+    // writes it, read afresh; false, with folder unchanged, without one.
+    bool ReadProductFolder(std::string& folder) const;
 
     bool SetLastUpdateTime(uint64_t ftTicks);
     bool SetLastUpdateTimeToNow();

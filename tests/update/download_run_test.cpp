@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "framework/handles.h"
 #include "tests/support/http_content.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
@@ -32,6 +33,9 @@ constexpr char kFailed[] =
     "The update could not be completed. Check your Internet connection and try again later.";
 constexpr char kCancelled[] =
     "The update was cancelled. You can check for updates again at any time.";
+constexpr char kCloseMailClient[] =
+    "Close Kestrix! to finish the update. The installer starts as soon as it is closed.";
+constexpr int kDownloadFigures = 1103;
 
 // Where the updater saves installers: <Local AppData>\Vexil ZSP\Update.
 fs::path UpdateFolder()
@@ -133,6 +137,44 @@ protected:
         return testsupport::ReadFileBytes(m_log).find("started 2.5.0.301 pid") != std::string::npos;
     }
 
+    // The product folder with the stand-in plug-in in it, named by the
+    // product key as the installer writes it.
+    fs::path InstallProduct()
+    {
+        const fs::path product = m_productDir.Path();
+        fs::copy_file(testsupport::BinDir() / "test_plugin.dll", product / "vxzsp.dll",
+                      fs::copy_options::overwrite_existing);
+        EXPECT_TRUE(
+            testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "", product.string()));
+        return product;
+    }
+
+    // The stand-in mail client with the product's plug-in loaded; its window.
+    HWND StartMailClient()
+    {
+        const fs::path client = testsupport::BinDir() / "kestrix.exe";
+        if (!m_mailClient.Start(testsupport::Quoted(client.string()) + " " +
+                                (m_productDir.Path() / "vxzsp.dll").string()))
+            return nullptr;
+        return testsupport::WaitForTopLevelWindow(m_mailClient.Id(), "ZspTestKestrix", kWaitMs);
+    }
+
+    // Page 2 asks for the mail client to be closed, and waits with the
+    // installer held.
+    void ExpectWaitingForTheMailClient()
+    {
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&]() { return m_driver.PageText(WizardPage::Download, kDownloadFigures) == kCloseMailClient; },
+            kWaitMs))
+            << m_driver.PageText(WizardPage::Download, kDownloadFigures);
+        EXPECT_EQ(m_driver.EnabledButtons(), 4u);
+        EXPECT_FALSE(InstallerStarted());
+        fw::CFileHandle other(CreateFileA(InstallerPath().string().c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_FALSE(other) << "the waiting installer is not held";
+    }
+
     static uint64_t StoredNotifyDownload()
     {
         auto value = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload");
@@ -144,6 +186,8 @@ protected:
     fs::path m_log;
     ChildProcess m_child;
     WizardDriver m_driver{0};
+    testsupport::ScopedTempDir m_productDir{"product"};
+    ChildProcess m_mailClient;
 };
 
 TEST_F(DownloadRunTest, InstallsEndToEnd)
@@ -179,6 +223,72 @@ TEST_F(DownloadRunTest, InstallsEndToEnd)
         }
     }
     EXPECT_TRUE(bFetched);
+}
+
+TEST_F(DownloadRunTest, TheInstallerWaitsUntilTheMailClientIsClosed)
+{
+    InstallProduct();
+    const HWND hMailClient = StartMailClient();
+    ASSERT_NE(hMailClient, nullptr);
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    StartAndChooseInstall();
+    ExpectWaitingForTheMailClient();
+    Sleep(1000);
+    EXPECT_FALSE(InstallerStarted());
+    EXPECT_TRUE(m_child.IsRunning());
+
+    // Closed as its user closes it.
+    PostMessageA(hMailClient, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(m_mailClient.WaitForExit(kWaitMs));
+    ASSERT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, 2000));
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(StoredNotifyDownload(), 0u);
+
+    // What runs is the file that was verified.
+    EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), m_installer);
+    auto pid = testsupport::ReadValue(HKEY_CURRENT_USER, kSampleInstallerKey, "LastPid");
+    ASSERT_TRUE(pid);
+    fw::CKernelHandle installer(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid->AsDword()));
+    char szImage[MAX_PATH] = {};
+    DWORD cchImage = MAX_PATH;
+    ASSERT_TRUE(installer && QueryFullProcessImageNameA(installer.Get(), 0, szImage, &cchImage));
+    EXPECT_EQ(fs::equivalent(szImage, InstallerPath()), true) << szImage;
+}
+
+TEST_F(DownloadRunTest, CancelWhileTheMailClientHoldsTheProductStartsNothing)
+{
+    InstallProduct();
+    const HWND hMailClient = StartMailClient();
+    ASSERT_NE(hMailClient, nullptr);
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    StartAndChooseInstall();
+    ExpectWaitingForTheMailClient();
+    m_driver.Press(300);
+    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+    ASSERT_NE(hBox, nullptr);
+    testsupport::ClickDialogButton(hBox, IDYES);
+    ExpectFinish(kCancelled);
+    EXPECT_FALSE(InstallerStarted());
+    EXPECT_FALSE(fs::exists(InstallerPath()));
+    EXPECT_EQ(StoredNotifyDownload(), 5u);
+    PostMessageA(hMailClient, WM_CLOSE, 0, 0);
+}
+
+// The updater and its resource library may lie in the product folder
+// themselves: the updater's own process never holds the product.
+TEST_F(DownloadRunTest, AnUpdaterInTheProductFolderStartsTheInstallerAtOnce)
+{
+    const fs::path product = InstallProduct();
+    fs::copy_file(testsupport::BinDir() / "update.exe", product / "update.exe");
+    fs::copy_file(testsupport::BinDir() / "res.dll", product / "res.dll");
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    StartAndChooseInstall((product / "update.exe").string());
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
 }
 
 TEST_F(DownloadRunTest, AnInstallerFromAnEarlierRunIsOverwritten)

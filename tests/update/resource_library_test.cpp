@@ -56,6 +56,7 @@ const StringSpec kStrings[] = {
     {IDS_SIZE_GB, ".1f"},           {IDS_FIGURES_RECEIVED, "s"},    {IDS_FIGURES_OF, "ss"},
     {IDS_FIGURES_OF_TIME_LEFT, "sss"}, {IDS_TIME_LEFT_SECONDS, "u"}, {IDS_TIME_LEFT_MINUTE, ""},
     {IDS_TIME_LEFT_MINUTES, "u"},   {IDS_TIME_LEFT_HOUR, ""},       {IDS_TIME_LEFT_HOURS, "u"},
+    {IDS_CLOSE_HOLDER, "s"},        {IDS_CLOSE_HOLDERS, "s"},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".
@@ -203,7 +204,9 @@ protected:
                                  StringOf(IDS_DOWNLOAD_PAGE_URL).c_str())}},
             {IDC_HYPERLINK, {StringOf(IDS_DOWNLOAD_PAGE_LABEL)}},
             {IDC_DOWNLOAD_FIGURES, {Format(IDS_FIGURES_OF_TIME_LEFT, size.c_str(), size.c_str(),
-                                           Format(IDS_TIME_LEFT_MINUTES, 59u).c_str())}},
+                                           Format(IDS_TIME_LEFT_MINUTES, 59u).c_str()),
+                                    Format(IDS_CLOSE_HOLDER, "Kestrix! Mail and Calendar"),
+                                    Format(IDS_CLOSE_HOLDERS, "Kestrix!, Kestrix! Address Book")}},
             {IDC_FINISH_TEXT, {StringOf(IDS_NO_CONNECTION), StringOf(IDS_NO_NEW_VERSION),
                                StringOf(IDS_UPDATE_FAILED), StringOf(IDS_CANCELLED)}},
             {IDC_FINISH_DETAIL, {Format(IDS_FAIL_HTTP_STATUS, 503u, "Service Unavailable"),

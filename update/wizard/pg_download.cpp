@@ -1,6 +1,8 @@
 #include "update/wizard/pg_download.h"
 
+#include "update/download/product_holders.h"
 #include "update/wizard/failure_line.h"
+#include "update/wizard/resource_text.h"
 #include "update/wizard/update_wizard.h"
 
 namespace {
@@ -41,8 +43,80 @@ void CPgUpdateDownload::OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax
 
 void CPgUpdateDownload::OnCancel()
 {
-    if (ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars) && IsDownloading())
-        Cancel();
+    if (m_heldFolder.empty())
+    {
+        if (ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars) && IsDownloading())
+            Cancel();
+        return;
+    }
+    // The installer does not start while the user decides.
+    ::KillTimer(m_hWnd, kHoldersTimerId);
+    const bool bCancel = ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars);
+    if (m_heldFolder.empty())
+        return;
+    if (!bCancel)
+    {
+        CheckHolders();
+        return;
+    }
+    m_heldFolder.clear();
+    m_pWizard->m_installerFile.Discard();
+    m_pWizard->FinishWithMessage(IDS_CANCELLED);
+}
+
+LRESULT CPgUpdateDownload::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
+{
+    if (wParam != kHoldersTimerId)
+    {
+        bHandled = FALSE;
+        return 0;
+    }
+    CheckHolders();
+    return 0;
+}
+
+void CPgUpdateDownload::StartWhenFree()
+{
+    std::string folder;
+    if (!m_pWizard->m_settings.ReadProductFolder(folder))
+    {
+        StartInstaller();
+        return;
+    }
+    m_heldFolder = folder;
+    CheckHolders();
+}
+
+void CPgUpdateDownload::CheckHolders()
+{
+    const std::vector<ProductHolder> holders = FindProductHolders(m_heldFolder);
+    if (holders.empty())
+    {
+        ::KillTimer(m_hWnd, kHoldersTimerId);
+        m_heldFolder.clear();
+        StartInstaller();
+        return;
+    }
+    const std::string names = JoinHolderNames(holders);
+    if (names != m_holderNames)
+    {
+        m_holderNames = names;
+        const std::string notice = FormatResourceString(
+            holders.size() == 1 ? IDS_CLOSE_HOLDER : IDS_CLOSE_HOLDERS, names.c_str());
+        ::SetDlgItemTextA(m_hWnd, IDC_DOWNLOAD_FIGURES, notice.c_str());
+    }
+    ::SetTimer(m_hWnd, kHoldersTimerId, kHoldersPeriodMs, nullptr);
+}
+
+void CPgUpdateDownload::StartInstaller()
+{
+    if (SUCCEEDED(m_pWizard->StartInstaller()))
+    {
+        m_pWizard->SetNotifyDownload(0);
+        m_pWizard->EndRun();
+        return;
+    }
+    m_pWizard->FinishWithMessage(IDS_UPDATE_FAILED);
 }
 
 void CPgUpdateDownload::OnDataArrived(IStream* pStream)
@@ -65,11 +139,10 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
     if (SUCCEEDED(hResult))
     {
         // One that fails its checks goes; one the shell cannot start stays.
-        hResult = m_pWizard->LaunchInstaller();
+        hResult = m_pWizard->VerifyInstaller();
         if (SUCCEEDED(hResult))
         {
-            m_pWizard->SetNotifyDownload(0);
-            m_pWizard->EndRun();
+            StartWhenFree();
             return;
         }
     }

@@ -1,7 +1,12 @@
 // Page 2: downloads the installer into the update folder, checks its size,
 // starts it and ends the updater so that the installer can replace the
 // product. A failure or a cancel ends on the finish page and leaves no file.
+// While a program (the mail client, most often) has a library of the
+// product loaded, the installer could not replace it: the page asks for the
+// program to be closed and starts the installer once it is.
 #pragma once
+
+#include <string>
 
 #include "framework/dialog.h"
 #include "update/download/download_progress.h"
@@ -19,7 +24,12 @@ public:
 
     explicit CPgUpdateDownload(CUpdateWizard* pWizard) : CPgUpdatePageImpl(pWizard) {}
 
+    // How often the page looks whether the product is still held.
+    static constexpr UINT kHoldersPeriodMs = 500;
+    static constexpr UINT_PTR kHoldersTimerId = 0x5A52;
+
     BEGIN_MSG_MAP(CPgUpdateDownload)
+        MESSAGE_HANDLER(WM_TIMER, OnTimer)
         CHAIN_MSG_MAP(CProgressBase)
     END_MSG_MAP()
 
@@ -39,7 +49,19 @@ protected:
     void OnDataArrived(IStream* pStream) override;
 
 private:
+    LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+
+    // Starts the verified installer, or waits while the product is held.
+    void StartWhenFree();
+    // Looks again; starts the installer once nothing holds the product.
+    void CheckHolders();
+    void StartInstaller();
+
     CProgressFigures m_figures;
+    // The product folder while the installer waits for it to be free;
+    // empty otherwise.
+    std::string m_heldFolder;
+    std::string m_holderNames;
     // Why the installer could not be saved, if that ended the download.
     HRESULT m_hrSave = S_OK;
 };

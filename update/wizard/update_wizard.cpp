@@ -261,7 +261,7 @@ const std::string& CUpdateWizard::GetInstallerPath()
     return m_installerPath;
 }
 
-HRESULT CUpdateWizard::LaunchInstaller()
+HRESULT CUpdateWizard::VerifyInstaller()
 {
     const std::string& path = GetInstallerPath();
     // The whole size counts: a file 4 GiB longer is not the same file.
@@ -284,9 +284,14 @@ HRESULT CUpdateWizard::LaunchInstaller()
         m_installerFile.Discard();
         return TRUST_E_BAD_DIGEST;
     }
+    return S_OK;
+}
+
+HRESULT CUpdateWizard::StartInstaller()
+{
     // Started while still held, so that nothing can change it in between.
-    hr = ShellExecuteResult(
-        ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const HRESULT hr = ShellExecuteResult(ShellExecuteA(nullptr, "open", GetInstallerPath().c_str(),
+                                                        nullptr, nullptr, SW_SHOWNORMAL));
     m_installerFile.Release();
     if (SUCCEEDED(hr))
         return S_OK;

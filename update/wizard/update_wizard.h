@@ -77,9 +77,11 @@ public:
 
     bool PrepareUpdateFolder();
     const std::string& GetInstallerPath();
-    // Checks the held installer and has the shell start it. S_OK when it
-    // started; otherwise why not, with m_failureLine saying so.
-    HRESULT LaunchInstaller();
+    // Checks the held installer's size and digest; one that fails them is
+    // deleted. Then has the shell start it, still held. Each gives S_OK, or
+    // why not with m_failureLine saying so.
+    HRESULT VerifyInstaller();
+    HRESULT StartInstaller();
 
     // The run's state, which the pages read and write.
     CPgUpdatePage* m_pCurrentPage;

@@ -1,0 +1,124 @@
+// Who holds the product: real processes with a library loaded from a
+// product folder, found as the download page finds them.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "framework/handles.h"
+#include "tests/support/paths.h"
+#include "tests/support/process.h"
+#include "tests/support/windows.h"
+#include "update/download/product_holders.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr DWORD kWindowTimeoutMs = 15000;
+
+bool HasHolder(const std::vector<ProductHolder>& holders, DWORD dwProcessId)
+{
+    return std::any_of(holders.begin(), holders.end(),
+                       [&](const ProductHolder& h) { return h.dwProcessId == dwProcessId; });
+}
+
+class ProductHoldersTest : public testing::Test
+{
+protected:
+    ProductHoldersTest() : m_dir("holders"), m_product(m_dir.Path() / "Vexil ZSP")
+    {
+        fs::create_directories(m_product);
+        fs::copy_file(testsupport::BinDir() / "test_plugin.dll", m_product / "vxzsp.dll");
+    }
+
+    // The stand-in mail client, started with the product's plug-in; its
+    // window once it shows.
+    HWND StartMailClient(testsupport::ChildProcess& client)
+    {
+        const std::string plugin = (m_product / "vxzsp.dll").string();
+        if (!client.Start(testsupport::Quoted((testsupport::BinDir() / "kestrix.exe").string()) +
+                          " " + plugin))
+            return nullptr;
+        return testsupport::WaitForTopLevelWindow(client.Id(), "ZspTestKestrix", kWindowTimeoutMs);
+    }
+
+    testsupport::ScopedTempDir m_dir;
+    fs::path m_product;
+};
+
+TEST_F(ProductHoldersTest, AProgramWithALibraryOfTheFolderHoldsItUntilItEnds)
+{
+    EXPECT_TRUE(FindProductHolders(m_product.string()).empty());
+
+    testsupport::ChildProcess client;
+    const HWND hWndClient = StartMailClient(client);
+    ASSERT_NE(hWndClient, nullptr);
+    // However the folder is written, and named by its description.
+    for (const std::string& folder : {m_product.string(), m_product.string() + "\\",
+                                      m_product.generic_string()})
+    {
+        const std::vector<ProductHolder> holders = FindProductHolders(folder);
+        ASSERT_EQ(holders.size(), 1u) << folder;
+        EXPECT_EQ(holders[0].dwProcessId, client.Id());
+        EXPECT_EQ(holders[0].name, "Kestrix!");
+    }
+    // A folder whose name only begins like it holds nothing.
+    fs::create_directories(m_dir.Path() / "Vexil ZSP 2");
+    EXPECT_TRUE(FindProductHolders((m_dir.Path() / "Vexil ZSP 2").string()).empty());
+
+    PostMessageA(hWndClient, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(client.WaitForExit(kWindowTimeoutMs));
+    EXPECT_TRUE(FindProductHolders(m_product.string()).empty());
+}
+
+TEST_F(ProductHoldersTest, ThisProcessNeverHoldsItAndAProgramWithoutDescriptionIsItsFileName)
+{
+    fw::CModuleHandle own(LoadLibraryA((m_product / "vxzsp.dll").string().c_str()));
+    ASSERT_TRUE(own);
+    EXPECT_FALSE(HasHolder(FindProductHolders(m_product.string()), GetCurrentProcessId()));
+
+    // A copy of the updater, which carries a description, and of a program
+    // without one.
+    EXPECT_EQ(ProgramDisplayName(testsupport::UpdateExePath()),
+              "Vexil Junquell for Kestrix! Update");
+    EXPECT_EQ(ProgramDisplayName((testsupport::BinDir() / "file_holder.exe").string()),
+              "file_holder.exe");
+    EXPECT_EQ(ProgramDisplayName((m_dir.Path() / "gone.exe").string()), "gone.exe");
+}
+
+TEST(ProductHolderNames, EachNameOnceInTheOrderFound)
+{
+    EXPECT_EQ(JoinHolderNames({}), "");
+    EXPECT_EQ(JoinHolderNames({{1, "Kestrix!"}}), "Kestrix!");
+    EXPECT_EQ(JoinHolderNames({{1, "Kestrix!"}, {2, "Helper"}, {3, "Kestrix!"}}),
+              "Kestrix!, Helper");
+}
+
+TEST(ProductHolderFolders, InsideMeansBelowTheFolderIgnoringCase)
+{
+    const struct
+    {
+        const char* pszPath;
+        bool bInside;
+    } kCases[] = {
+        {"C:\\Program Files\\Vexil ZSP\\vxzsp.dll", true},
+        {"c:\\program files\\VEXIL ZSP\\vxzsp.dll", true},
+        {"C:\\Program Files\\Vexil ZSP\\lib\\helper.dll", true},
+        {"C:\\Program Files\\Vexil ZSP", false},
+        {"C:\\Program Files\\Vexil ZSP\\", false},
+        {"C:\\Program Files\\Vexil ZSP 2\\vxzsp.dll", false},
+        {"C:\\Program Files\\Vexil\\vxzsp.dll", false},
+        {"", false},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(IsInsideFolder(c.pszPath, "C:\\Program Files\\Vexil ZSP"), c.bInside)
+            << c.pszPath;
+    EXPECT_FALSE(IsInsideFolder("C:\\x.dll", ""));
+}
+
+} // namespace
