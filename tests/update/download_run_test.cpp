@@ -149,20 +149,20 @@ protected:
         return product;
     }
 
-    // The stand-in mail client with the product's plug-in loaded; its window.
-    HWND StartMailClient()
+    // With the stand-in mail client open, holding the product's plug-in, an
+    // update runs to where page 2 asks for the mail client to be closed, and
+    // waits with the installer held.
+    void RunUntilWaitingForTheMailClient()
     {
+        InstallProduct();
         const fs::path client = testsupport::BinDir() / "kestrix.exe";
-        if (!m_mailClient.Start(testsupport::Quoted(client.string()) + " " +
-                                (m_productDir.Path() / "vxzsp.dll").string()))
-            return nullptr;
-        return testsupport::WaitForTopLevelWindow(m_mailClient.Id(), "ZspTestKestrix", kWaitMs);
-    }
-
-    // Page 2 asks for the mail client to be closed, and waits with the
-    // installer held.
-    void ExpectWaitingForTheMailClient()
-    {
+        ASSERT_TRUE(m_mailClient.Start(testsupport::Quoted(client.string()) + " " +
+                                       (m_productDir.Path() / "vxzsp.dll").string()));
+        m_hMailClient =
+            testsupport::WaitForTopLevelWindow(m_mailClient.Id(), "ZspTestKestrix", kWaitMs);
+        ASSERT_NE(m_hMailClient, nullptr);
+        ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+        StartAndChooseInstall();
         ASSERT_TRUE(testsupport::WaitUntil(
             [&]() { return m_driver.PageText(WizardPage::Download, kDownloadFigures) == kCloseMailClient; },
             kWaitMs))
@@ -188,6 +188,7 @@ protected:
     WizardDriver m_driver{0};
     testsupport::ScopedTempDir m_productDir{"product"};
     ChildProcess m_mailClient;
+    HWND m_hMailClient = nullptr;
 };
 
 TEST_F(DownloadRunTest, InstallsEndToEnd)
@@ -227,18 +228,13 @@ TEST_F(DownloadRunTest, InstallsEndToEnd)
 
 TEST_F(DownloadRunTest, TheInstallerWaitsUntilTheMailClientIsClosed)
 {
-    InstallProduct();
-    const HWND hMailClient = StartMailClient();
-    ASSERT_NE(hMailClient, nullptr);
-    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
-    StartAndChooseInstall();
-    ExpectWaitingForTheMailClient();
+    ASSERT_NO_FATAL_FAILURE(RunUntilWaitingForTheMailClient());
     Sleep(1000);
     EXPECT_FALSE(InstallerStarted());
     EXPECT_TRUE(m_child.IsRunning());
 
     // Closed as its user closes it.
-    PostMessageA(hMailClient, WM_CLOSE, 0, 0);
+    PostMessageA(m_hMailClient, WM_CLOSE, 0, 0);
     ASSERT_TRUE(m_mailClient.WaitForExit(kWaitMs));
     ASSERT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, 2000));
     DWORD dwExit = 1;
@@ -259,12 +255,7 @@ TEST_F(DownloadRunTest, TheInstallerWaitsUntilTheMailClientIsClosed)
 
 TEST_F(DownloadRunTest, CancelWhileTheMailClientHoldsTheProductStartsNothing)
 {
-    InstallProduct();
-    const HWND hMailClient = StartMailClient();
-    ASSERT_NE(hMailClient, nullptr);
-    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
-    StartAndChooseInstall();
-    ExpectWaitingForTheMailClient();
+    ASSERT_NO_FATAL_FAILURE(RunUntilWaitingForTheMailClient());
     m_driver.Press(300);
     HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
     ASSERT_NE(hBox, nullptr);
@@ -273,7 +264,7 @@ TEST_F(DownloadRunTest, CancelWhileTheMailClientHoldsTheProductStartsNothing)
     EXPECT_FALSE(InstallerStarted());
     EXPECT_FALSE(fs::exists(InstallerPath()));
     EXPECT_EQ(StoredNotifyDownload(), 5u);
-    PostMessageA(hMailClient, WM_CLOSE, 0, 0);
+    PostMessageA(m_hMailClient, WM_CLOSE, 0, 0);
 }
 
 // The updater and its resource library may lie in the product folder
