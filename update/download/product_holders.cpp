@@ -151,6 +151,27 @@ void LookAtModules(const std::string& folder, std::vector<ProductHolder>& holder
     }
 }
 
+// The folder as the loader writes module paths: full, long names, without a
+// trailing backslash. Empty when it does not name a folder.
+std::string CanonicalFolder(const std::string& folder)
+{
+    char szFull[MAX_PATH] = {};
+    const DWORD cchFull = GetFullPathNameA(folder.c_str(), MAX_PATH, szFull, nullptr);
+    if (folder.empty() || cchFull == 0 || cchFull >= MAX_PATH)
+        return std::string();
+    char szLong[MAX_PATH] = {};
+    const DWORD cchLong = GetLongPathNameA(szFull, szLong, MAX_PATH);
+    const DWORD dwAttributes = GetFileAttributesA(szLong);
+    if (cchLong == 0 || cchLong >= MAX_PATH || dwAttributes == INVALID_FILE_ATTRIBUTES ||
+        !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::string();
+    std::string canonical(szLong, cchLong);
+    // A root such as C:\ keeps its backslash out of the comparison too.
+    while (!canonical.empty() && canonical.back() == '\\')
+        canonical.pop_back();
+    return canonical;
+}
+
 } // namespace
 
 std::vector<ProductHolder> FindProductHolders(const std::string& productFolder)
@@ -214,25 +235,6 @@ bool IsInsideFolder(const char* pszPath, const std::string& folder)
         return false;
     return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, pszPath, static_cast<int>(cchFolder),
                           folder.c_str(), static_cast<int>(cchFolder)) == CSTR_EQUAL;
-}
-
-std::string CanonicalFolder(const std::string& folder)
-{
-    char szFull[MAX_PATH] = {};
-    const DWORD cchFull = GetFullPathNameA(folder.c_str(), MAX_PATH, szFull, nullptr);
-    if (folder.empty() || cchFull == 0 || cchFull >= MAX_PATH)
-        return std::string();
-    char szLong[MAX_PATH] = {};
-    const DWORD cchLong = GetLongPathNameA(szFull, szLong, MAX_PATH);
-    const DWORD dwAttributes = GetFileAttributesA(szLong);
-    if (cchLong == 0 || cchLong >= MAX_PATH || dwAttributes == INVALID_FILE_ATTRIBUTES ||
-        !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::string();
-    std::string canonical(szLong, cchLong);
-    // A root such as C:\ keeps its backslash out of the comparison too.
-    while (!canonical.empty() && canonical.back() == '\\')
-        canonical.pop_back();
-    return canonical;
 }
 
 std::string JoinHolderNames(const std::vector<ProductHolder>& holders)

@@ -31,10 +31,6 @@ std::string ProgramDisplayName(const std::string& exePath);
 // folder is compared as given, without a trailing backslash, ignoring case.
 bool IsInsideFolder(const char* pszPath, const std::string& folder);
 
-// The folder as the loader writes module paths: full, long names, without a
-// trailing backslash. Empty when it does not name a folder.
-std::string CanonicalFolder(const std::string& folder);
-
 // The names of the holders for the notice: each once, in the order found,
 // joined by ", ".
 std::string JoinHolderNames(const std::vector<ProductHolder>& holders);
