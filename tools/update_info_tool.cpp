@@ -596,7 +596,7 @@ int RunWrite(int argc, char** argv)
             WarnIfReadDifferently(versionText, reading.version, report);
     }
 
-    if (CheckSingleWord(notesUrl, "the release-notes address", report) && !IsReleaseNotesAddress(notesUrl))
+    if (CheckSingleWord(notesUrl, "the release-notes address", report) && !IsWebAddress(notesUrl))
         report.Error("the release-notes address " + Quote(notesUrl) +
                      " is not an http:// or https:// address: the updater would not show the "
                      "release notes");
@@ -698,7 +698,7 @@ int RunCheck(int argc, char** argv)
         report.Warning("the file begins with a UTF-8 byte-order mark: this updater skips it, but "
                        "updaters of earlier releases read the version as 0.0.0.0 and never offer "
                        "the update; save the file without one");
-    if (!IsReleaseNotesAddress(info.releaseNotesUrl))
+    if (!IsWebAddress(info.releaseNotesUrl))
         report.Warning("the release-notes address " + Quote(info.releaseNotesUrl) +
                        " is not an http:// or https:// address: the updater would not show the "
                        "release notes; the rest works");

@@ -166,13 +166,41 @@ TEST(UpdateInfo, AStreamIsReadWholeUpToTheLimit)
     EXPECT_EQ(fault, UpdateInfoFault::TooLarge);
 }
 
-TEST(UpdateInfo, ReleaseNotesOnlyFromWebAddressesInAnyCase)
+TEST(UpdateInfo, WebAddressesAndSecureOnes)
 {
-    EXPECT_TRUE(IsReleaseNotesAddress("http://h/notes.html"));
-    EXPECT_TRUE(IsReleaseNotesAddress("HTTPS://h/notes.html"));
-    EXPECT_FALSE(IsReleaseNotesAddress("file:///C:/notes.html"));
-    EXPECT_FALSE(IsReleaseNotesAddress("http:/h"));
-    EXPECT_FALSE(IsReleaseNotesAddress(""));
+    struct Case
+    {
+        const char* pszUrl;
+        bool bWeb;
+        bool bSecure;
+    };
+    const Case cases[] = {
+        {"http://h/notes.html", true, false},
+        {"HTTPS://h/notes.html", true, true},
+        {"https://h:8443", true, true},
+        {"http://127.0.0.1:47810/zsp/update.txt", true, true},
+        {"http://127.1.2.3/", true, true},
+        {"http://LocalHost/x", true, true},
+        {"http://[::1]:80/x", true, true},
+        {"http://127.0.0.1.example.test/x", true, false},
+        {"http://127.0.0.1@example.test/x", true, false},
+        {"http://example.test@127.0.0.1/x", true, true},
+        {"http://1270.0.0.1/x", true, false},
+        {"http://[::1/x", false, false},
+        {"file:///C:/notes.html", false, false},
+        {"\\\\server\\share\\setup.exe", false, false},
+        {"http:\\\\server\\setup.exe", false, false},
+        {"http://server\\share/setup.exe", false, false},
+        {"http:/h", false, false},
+        {"http://", false, false},
+        {"http:///path", false, false},
+        {"", false, false},
+    };
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(IsWebAddress(c.pszUrl), c.bWeb) << c.pszUrl;
+        EXPECT_EQ(IsSecureWebAddress(c.pszUrl), c.bSecure) << c.pszUrl;
+    }
     EXPECT_EQ(InstallerFileName(VersionNumber("2.5.1")), "vxzsp-2.5.1.0.exe");
 }
 

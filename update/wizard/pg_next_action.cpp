@@ -44,7 +44,7 @@ LRESULT CPgUpdateNextAction::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 
 bool CPgUpdateNextAction::StartBrowser()
 {
-    if (!IsReleaseNotesAddress(m_pWizard->m_releaseNotesUrl))
+    if (!IsWebAddress(m_pWizard->m_releaseNotesUrl))
         return false;
     if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_ALL, IID_IWebBrowser2,
                                 reinterpret_cast<void**>(&m_spWebBrowser))))

@@ -70,8 +70,13 @@ constexpr char kSha256Token[] = "sha256=";
 constexpr char kSignatureToken[] = "signature=";
 std::string Sha256ToHex(const Sha256Digest& digest);
 
-// Release notes are shown only from http and https addresses.
-bool IsReleaseNotesAddress(const std::string& url);
+// An http or https address with a host: the only addresses the updater
+// fetches from. A UNC path, a file: URL or anything else is not one.
+bool IsWebAddress(const std::string& url);
+// A web address that nobody on the way can read or change: https, or http to
+// this computer's own loopback host (127.0.0.0/8, [::1], localhost), which
+// never leaves the machine.
+bool IsSecureWebAddress(const std::string& url);
 
 // The name the downloaded installer is saved under: "vxzsp-2.5.0.301.exe".
 std::string InstallerFileName(const VersionNumber& version);
