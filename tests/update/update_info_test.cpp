@@ -32,9 +32,9 @@ TEST(UpdateInfo, ReadsOneFieldPerLineOrAllOnOneLine)
 TEST(UpdateInfo, IgnoresWhatFollowsTheFourthField)
 {
     UpdateInfo info;
-    ASSERT_TRUE(Read("2.5.1 10 a b c d e\n# comment", info));
+    ASSERT_TRUE(Read("2.5.1 10 a http://h/b c d e\n# comment", info));
     EXPECT_EQ(info.versionText, "2.5.1");
-    EXPECT_EQ(info.installerUrl, "b");
+    EXPECT_EQ(info.installerUrl, "http://h/b");
 }
 
 TEST(UpdateInfo, RejectsMissingOrMalformedFields)
@@ -59,18 +59,18 @@ TEST(UpdateInfo, RejectsMissingOrMalformedFields)
 TEST(UpdateInfo, SizeIsTheStreamsUnsignedExtraction)
 {
     UpdateInfo info;
-    ASSERT_TRUE(Read("1.0.0 4294967295 a b", info));
+    ASSERT_TRUE(Read("1.0.0 4294967295 a http://h/b", info));
     EXPECT_EQ(info.installerSize, 4294967295u);
     // Digits followed by letters: the number ends at the letters, which start
     // the next field.
-    ASSERT_TRUE(Read("1.0.0 12abc notes setup", info));
+    ASSERT_TRUE(Read("1.0.0 12abc http://h/s", info));
     EXPECT_EQ(info.installerSize, 12u);
     EXPECT_EQ(info.releaseNotesUrl, "abc");
 }
 
 TEST(UpdateInfo, TakesBytesAsTheyAreIncludingNulAndHighBytes)
 {
-    const std::string text("3.0.1\0x 7 \xE9t\xE9 z", 17);
+    const std::string text("3.0.1\0x 7 \xE9t\xE9 http://z", 24);
     UpdateInfo info;
     ASSERT_TRUE(Read(text, info));
     EXPECT_EQ(info.versionText, std::string("3.0.1\0x", 7));
@@ -129,15 +129,69 @@ TEST(UpdateInfo, RefusesAMalformedOrRepeatedDigest)
         EXPECT_EQ(FaultOf(fields + token), UpdateInfoFault::Digest) << token;
 }
 
+TEST(UpdateInfo, TheInstallerAddressIsAWebAddress)
+{
+    for (const char* pszUrl : {"\\\\server\\share\\setup.exe", "file:///C:/setup.exe", "setup.exe",
+                               "ftp://h/setup.exe", "http:\\\\server\\setup.exe"})
+        EXPECT_EQ(FaultOf(std::string("2.5.0.301 10 http://h/n ") + pszUrl),
+                  UpdateInfoFault::InstallerAddress)
+            << pszUrl;
+    // The release notes are only shown, never started: any address reads.
+    UpdateInfo info;
+    EXPECT_TRUE(Read("2.5.0.301 10 file:///C:/notes.html http://h/s", info));
+}
+
+TEST(UpdateInfo, ReadsTheExpiryAsTicksSince1601)
+{
+    UpdateInfo info;
+    ASSERT_TRUE(Read(kFields, info));
+    EXPECT_FALSE(info.expires);
+    ASSERT_TRUE(Read(std::string(kFields) + "expires=1970-01-01T00:00:00Z sha256=" + kDigest, info));
+    ASSERT_TRUE(info.expires);
+    EXPECT_EQ(*info.expires, 116444736000000000ull);
+
+    const struct
+    {
+        const char* pszTime;
+        uint64_t ticks;
+    } times[] = {
+        {"1601-01-01T00:00:00Z", 0},
+        {"2000-02-29T23:59:59Z", 125963423990000000ull},
+        {"2027-01-07T12:00:00Z", 134437968000000000ull},
+        {"9999-12-31T23:59:59Z", 2650467743990000000ull},
+    };
+    for (const auto& t : times)
+    {
+        ASSERT_TRUE(Read(std::string(kFields) + "expires=" + t.pszTime, info)) << t.pszTime;
+        EXPECT_EQ(*info.expires, t.ticks) << t.pszTime;
+        EXPECT_EQ(UtcTimeText(t.ticks), t.pszTime);
+    }
+}
+
+TEST(UpdateInfo, RefusesAnExpiryInAnyOtherSpellingOrGivenTwice)
+{
+    const std::string fields(kFields);
+    for (const char* pszToken :
+         {"expires=", "expires=2027-01-07", "expires=2027-01-07T12:00:00", "expires=2027-01-07T12:00:00z",
+          "expires=2027-01-07T12:00:00+00:00", "expires=2027-01-07T12:00:00.5Z", "expires=2027-01-07 12:00:00Z",
+          "expires=2027-1-07T12:00:00Z", "expires=2027-13-07T12:00:00Z", "expires=2027-02-29T12:00:00Z",
+          "expires=1900-02-29T00:00:00Z", "expires=2027-01-00T12:00:00Z", "expires=2027-01-07T24:00:00Z",
+          "expires=2027-01-07T12:60:00Z", "expires=2027-01-07T12:00:60Z", "expires=1600-12-31T23:59:59Z",
+          "expires=+027-01-07T12:00:00Z", "expires=2027-01-07T12:00:00Z expires=2027-01-07T12:00:00Z"})
+        EXPECT_EQ(FaultOf(fields + pszToken), UpdateInfoFault::Expiry) << pszToken;
+}
+
 TEST(UpdateInfo, TheSignatureSignsEveryByteBeforeItsToken)
 {
-    const std::string signedPart = "\xEF\xBB\xBF" + std::string(kFields) + "# build 7\r\nsha256=" + kDigest + "\r\n";
+    const std::string signedPart = "\xEF\xBB\xBF" + std::string(kFields) + "# build 7\r\nsha256=" + kDigest +
+                                   "\r\nexpires=2027-01-07T12:00:00Z\r\n";
     UpdateInfo info;
     ASSERT_TRUE(Read(signedPart + "signature=AAEC/w==\r\n \t", info));
     ASSERT_TRUE(info.signature);
     EXPECT_EQ(*info.signature, (std::vector<uint8_t>{0, 1, 2, 255}));
     EXPECT_EQ(info.signedBytes, signedPart);
     EXPECT_TRUE(info.installerSha256);
+    EXPECT_TRUE(info.expires);
 
     ASSERT_TRUE(Read(std::string(kFields) + "signature=+/+/", info));
     EXPECT_EQ(*info.signature, (std::vector<uint8_t>{0xFB, 0xFF, 0xBF}));

@@ -1,7 +1,7 @@
 // Native fuzz target for the updater's two readers of network text: the
-// update information with its digest and signature tokens, and the version
-// it names. Built with the host
-// compiler by scripts/fuzz, never for the target.
+// update information with its digest, expiry and signature tokens, and the
+// version it names. Built with the host compiler by scripts/fuzz, never for
+// the target.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,6 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
                      .compare(0, sizeof(kSignatureToken) - 1, kSignatureToken) != 0))
             __builtin_trap();
         if (!info.signature && !info.signedBytes.empty())
+            __builtin_trap();
+        // Only a web address is ever given to the shell as the installer's.
+        if (!IsWebAddress(info.installerUrl))
+            __builtin_trap();
+        // An expiry reads back from the one spelling it is written in.
+        uint64_t ticks = 0;
+        if (info.expires &&
+            (!ParseUtcTime(UtcTimeText(*info.expires), ticks) || ticks != *info.expires))
             __builtin_trap();
     }
 

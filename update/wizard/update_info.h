@@ -31,6 +31,8 @@ struct UpdateInfo
     std::string releaseNotesUrl;
     std::string installerUrl;
     std::optional<Sha256Digest> installerSha256;
+    // When the file expires: UTC, 100-nanosecond ticks since 1 January 1601.
+    std::optional<uint64_t> expires;
     // The signature's DER bytes, and the bytes it signs: the file up to the
     // first character of the signature token.
     std::optional<std::vector<uint8_t>> signature;
@@ -41,12 +43,14 @@ struct UpdateInfo
 enum class UpdateInfoFault
 {
     None,
-    TooLarge,       // more than kMaxUpdateInfoSize bytes
-    Fields,         // one of the four fields is missing or malformed
-    Version,        // the first field does not start with three numbers
-    Digest,         // a sha256= token is malformed or given twice
-    Signature,      // the signature= token is not canonical base64
-    AfterSignature, // something other than white space follows the signature
+    TooLarge,         // more than kMaxUpdateInfoSize bytes
+    Fields,           // one of the four fields is missing or malformed
+    Version,          // the first field does not start with three numbers
+    InstallerAddress, // the installer's address is not an http or https address
+    Digest,           // a sha256= token is malformed or given twice
+    Expiry,           // an expires= token is malformed or given twice
+    Signature,        // the signature= token is not canonical base64
+    AfterSignature,   // something other than white space follows the signature
 };
 
 // The largest update information that is read at all; a longer body is not
@@ -67,8 +71,18 @@ bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info,
 
 // The name of the token and what follows it, e.g. "sha256=" + 64 digits.
 constexpr char kSha256Token[] = "sha256=";
+constexpr char kExpiresToken[] = "expires=";
 constexpr char kSignatureToken[] = "signature=";
 std::string Sha256ToHex(const Sha256Digest& digest);
+
+// A UTC time in the one spelling the expires= token takes,
+// "2027-01-07T12:00:00Z" (years 1601 to 9999, no leap second), as ticks of
+// 100 nanoseconds since 1 January 1601, the count of a FILETIME. False, with
+// ticks untouched, for any other text.
+constexpr uint64_t kTicksPerSecond = 10000000ull;
+bool ParseUtcTime(const std::string& text, uint64_t& ticks);
+// The same spelling back, to the second (a fraction is dropped).
+std::string UtcTimeText(uint64_t ticks);
 
 // An http or https address with a host: the only addresses the updater
 // fetches from. A UNC path, a file: URL or anything else is not one.
