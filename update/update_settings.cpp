@@ -8,14 +8,16 @@ namespace {
 
 constexpr char kValueVersion[] = "Version";
 constexpr char kValueAvailableVersion[] = "AvailableVersion";
+constexpr char kValueHighestVersion[] = "HighestVersion";
 constexpr char kValueLastUpdateTime[] = "LastUpdateTime";
 constexpr char kValueNotifyDownload[] = "NotifyDownload";
 constexpr char kValueFrequency[] = "Frequency";
 constexpr char kValueAutoUpdateEnable[] = "AutoUpdateEnable";
 
-// "Version" is read with a limit of 261 bytes, "AvailableVersion" with 260.
+// "Version" is read with a limit of 261 bytes, the versions the settings key
+// holds with 260.
 constexpr DWORD kVersionReadLimit = 261;
-constexpr DWORD kAvailableVersionReadLimit = 260;
+constexpr DWORD kStoredVersionReadLimit = 260;
 
 } // namespace
 
@@ -70,26 +72,46 @@ bool UpdateSettings::ReadProductFolder(std::string& folder) const
     return true;
 }
 
-bool UpdateSettings::ReadAvailableVersion()
+bool UpdateSettings::ReadVersion(const char* pszName, VersionNumber& version)
 {
     if (!m_key)
         return false;
-    char szVersion[kAvailableVersionReadLimit] = {};
+    char szVersion[kStoredVersionReadLimit] = {};
     DWORD dwType = REG_NONE;
-    DWORD cbData = kAvailableVersionReadLimit;
-    if (RegQueryValueExA(m_key.Get(), kValueAvailableVersion, nullptr, &dwType,
+    DWORD cbData = kStoredVersionReadLimit;
+    if (RegQueryValueExA(m_key.Get(), pszName, nullptr, &dwType,
                          reinterpret_cast<BYTE*>(szVersion), &cbData) != ERROR_SUCCESS)
         return false;
     if (dwType != REG_SZ && dwType != REG_EXPAND_SZ)
         return false;
     if (cbData != 0 && szVersion[cbData - 1] != '\0')
         return false;
+    version = VersionNumber(szVersion);
+    return true;
+}
 
-    VersionNumber version(szVersion);
-    if (m_verInstalled.IsNewerThan(version))
+bool UpdateSettings::WriteVersion(const char* pszName, const VersionNumber& version)
+{
+    if (!m_key)
+        return false;
+    const std::string& strText = version.Text();
+    return RegSetValueExA(m_key.Get(), pszName, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(strText.c_str()),
+                          static_cast<DWORD>(strText.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool UpdateSettings::ReadAvailableVersion()
+{
+    VersionNumber version;
+    if (!ReadVersion(kValueAvailableVersion, version) || m_verInstalled.IsNewerThan(version))
         return false;
     m_verAvailable = version;
     return true;
+}
+
+bool UpdateSettings::ReadHighestVersion()
+{
+    return ReadVersion(kValueHighestVersion, m_verHighest);
 }
 
 bool UpdateSettings::ReadTicks(const char* pszName, uint64_t& ftValue)
@@ -123,6 +145,9 @@ bool UpdateSettings::Load()
 
     if (!ReadAvailableVersion() && !SetAvailableVersion(m_verInstalled))
         return false;
+    // Written only once trusted information announces a version: until
+    // then nothing is refused for announcing less.
+    ReadHighestVersion();
 
     if (!ReadTicks(kValueLastUpdateTime, m_ftLastUpdateTime) && !SetLastUpdateTime(0))
         return false;
@@ -203,14 +228,17 @@ bool UpdateSettings::SetAutoUpdateEnable(BOOL bEnable)
 
 bool UpdateSettings::SetAvailableVersion(const VersionNumber& version)
 {
-    if (!m_key)
-        return false;
-    const std::string& strText = version.Text();
-    if (RegSetValueExA(m_key.Get(), kValueAvailableVersion, 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(strText.c_str()),
-                       static_cast<DWORD>(strText.size() + 1)) != ERROR_SUCCESS)
+    if (!WriteVersion(kValueAvailableVersion, version))
         return false;
     m_verAvailable = version;
+    return true;
+}
+
+bool UpdateSettings::SetHighestVersion(const VersionNumber& version)
+{
+    if (!WriteVersion(kValueHighestVersion, version))
+        return false;
+    m_verHighest = version;
     return true;
 }
 

@@ -36,6 +36,7 @@ public:
     bool Load();
     bool ReadInstalledVersion();
     bool ReadAvailableVersion();
+    bool ReadHighestVersion();
     // The product folder, the product key's default value as the installer
     // writes it, read afresh; false, with folder unchanged, without one.
     bool ReadProductFolder(std::string& folder) const;
@@ -47,6 +48,7 @@ public:
     bool SetFrequency(uint64_t ftTicks);
     bool SetAutoUpdateEnable(BOOL bEnable);
     bool SetAvailableVersion(const VersionNumber& version);
+    bool SetHighestVersion(const VersionNumber& version);
 
     bool IsInternetConnected() const;
 
@@ -55,11 +57,16 @@ public:
     uint64_t NotifyDownload() const { return m_ftNotifyDownload; }
     const VersionNumber& AvailableVersion() const { return m_verAvailable; }
     const VersionNumber& InstalledVersion() const { return m_verInstalled; }
+    // The highest version that trusted update information has announced;
+    // 0.0.0.0 until some has.
+    const VersionNumber& HighestVersion() const { return m_verHighest; }
     BOOL AutoUpdateEnable() const { return m_bAutoUpdateEnable; }
 
 private:
     bool ReadTicks(const char* pszName, uint64_t& ftValue);
     bool WriteTicks(const char* pszName, uint64_t ftValue);
+    bool ReadVersion(const char* pszName, VersionNumber& version);
+    bool WriteVersion(const char* pszName, const VersionNumber& version);
 
     fw::CRegKeyHandle m_key;
     uint64_t m_ftLastUpdateTime;
@@ -67,5 +74,6 @@ private:
     uint64_t m_ftNotifyDownload;
     VersionNumber m_verAvailable;
     VersionNumber m_verInstalled;
+    VersionNumber m_verHighest;
     BOOL m_bAutoUpdateEnable;
 };

@@ -48,6 +48,9 @@ TEST_F(UpdateSettingsTest, FirstRunWritesEveryDefault)
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"AutoUpdateEnable", "AvailableVersion", "Frequency",
                                                "LastUpdateTime", "NotifyDownload"}));
+    // Nothing is refused for announcing less until trusted information has
+    // announced a version.
+    EXPECT_EQ(m_settings.HighestVersion().Text(), "0.0.0.0");
 
     auto available = ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion");
     ASSERT_TRUE(available);
@@ -241,10 +244,12 @@ TEST_F(UpdateSettingsTest, ExistingValuesAreReadAndKept)
                                         kTicksPerWeek));
     ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "Frequency", 42));
     ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kSettingsKey, "AutoUpdateEnable", 0));
+    ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kSettingsKey, "HighestVersion", "2.6.1"));
 
     ASSERT_TRUE(m_settings.Open());
     ASSERT_TRUE(m_settings.Load());
     EXPECT_EQ(m_settings.AvailableVersion().Text(), "2.5.0.301");
+    EXPECT_EQ(m_settings.HighestVersion().Text(), "2.6.1.0");
     EXPECT_EQ(m_settings.LastUpdateTime(), 1234u);
     EXPECT_EQ(m_settings.NotifyDownload(), kTicksPerWeek);
     EXPECT_EQ(m_settings.Frequency(), 42u);
@@ -276,6 +281,12 @@ TEST_F(UpdateSettingsTest, SettersWriteThrough)
     EXPECT_EQ(available->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(available->data.size(), sizeof("2.5.1.0"));
     EXPECT_EQ(m_settings.AvailableVersion().Text(), "2.5.1.0");
+
+    EXPECT_TRUE(m_settings.SetHighestVersion(VersionNumber("2.6.0.7")));
+    auto highest = ReadValue(HKEY_CURRENT_USER, kSettingsKey, "HighestVersion");
+    EXPECT_EQ(highest->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(highest->AsString(), "2.6.0.7");
+    EXPECT_EQ(m_settings.HighestVersion().Text(), "2.6.0.7");
 }
 
 TEST_F(UpdateSettingsTest, StampIsTheCurrentUtcTime)
