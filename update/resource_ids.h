@@ -103,3 +103,11 @@
 // one program, or of several.
 #define IDS_CLOSE_HOLDER 212
 #define IDS_CLOSE_HOLDERS 213
+// Update information refused although it reads: %s when it expired (the
+// user's local date and time); %s the version offered, %s the highest one
+// offered before; an installer address that is no web address, or one
+// without protection where the publisher signs.
+#define IDS_FAIL_EXPIRED 214
+#define IDS_FAIL_ROLLED_BACK 215
+#define IDS_FAIL_NOT_WEB_ADDRESS 216
+#define IDS_FAIL_INSECURE_ADDRESS 217

@@ -22,3 +22,10 @@ constexpr HRESULT E_DOWNLOAD_HTTP_STATUS = MAKE_HRESULT(SEVERITY_ERROR, FACILITY
 // signed as the built-in keys require.
 constexpr HRESULT E_UPDATE_INFO_UNREADABLE = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x201);
 constexpr HRESULT E_UPDATE_INFO_UNTRUSTED = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x202);
+// Update information that reads and may be signed, but is refused: it has
+// expired, it announces less than trusted information did before, or it
+// names an installer address the updater does not fetch from.
+constexpr HRESULT E_UPDATE_INFO_EXPIRED = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x203);
+constexpr HRESULT E_UPDATE_INFO_ROLLED_BACK = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x204);
+constexpr HRESULT E_UPDATE_INFO_NOT_WEB_ADDRESS = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x205);
+constexpr HRESULT E_UPDATE_INFO_INSECURE_ADDRESS = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x206);

@@ -376,6 +376,23 @@ TEST_F(DownloadRunTest, AnInstallerWhereNothingAnswersIsNotReached)
     ExpectFinish(kFailed, "The update server could not be reached.");
 }
 
+// The shell would start a program from a shared folder or a file: address
+// without any download, size or digest check: such an address is refused.
+TEST_F(DownloadRunTest, AnInstallerAddressThatIsNoWebAddressIsRefused)
+{
+    for (const char* pszUrl : {"\\\\127.0.0.1\\share\\setup.exe", "file:///C:/windows/notepad.exe"})
+    {
+        SCOPED_TRACE(pszUrl);
+        testsupport::ServeFile("/zsp/update.txt", "2.5.0.301\r\n1000\r\n" +
+                                                      testsupport::HttpUrl("/zsp/notes.html") +
+                                                      "\r\n" + pszUrl + "\r\n");
+        ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
+        m_driver = WizardDriver(m_child.Id());
+        ExpectFinish(kFailed,
+                     "The update information does not give a web address (http or https) for the installer.");
+    }
+}
+
 TEST_F(DownloadRunTest, AnInstallerHeldOpenByAnotherProgramIsAFailure)
 {
     fs::create_directories(UpdateFolder());
@@ -507,6 +524,22 @@ protected:
         testsupport::ServeFile(kInstallerUrlPath, installer);
     }
 
+    // A manual run of the signed updater that ends on the failure line.
+    void ExpectRefused(const std::string& info, const std::string& why)
+    {
+        Serve(info, m_installer);
+        ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
+        m_driver = WizardDriver(m_child.Id());
+        ExpectFinish(kFailed, why.c_str());
+        EXPECT_FALSE(InstallerFetched());
+    }
+
+    static std::string StoredHighestVersion()
+    {
+        auto value = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "HighestVersion");
+        return value ? value->AsString() : "<missing>";
+    }
+
     bool InstallerFetched() const
     {
         for (const std::string& request : testsupport::HttpRequests())
@@ -615,4 +648,58 @@ TEST_F(SignedUpdateTest, AnInstallerSwappedForOtherBytesOfTheSameSizeIsDeletedAn
     // Without keys, the same digest with the right installer installs.
     Serve(Unsigned("signed-a"), m_installer);
     ExpectInstalled(testsupport::UpdateExePath());
+}
+
+TEST_F(SignedUpdateTest, ExpiredInformationIsRefused)
+{
+    ExpectRefused(Signed("signed-a-expired"), "The update information expired on ");
+    // Where the time has not come, the same file installs.
+    Serve(Signed("signed-a-expires-later"), m_installer);
+    ExpectInstalled(SignedUpdater());
+
+    // An automatic run postpones the next check, as for other refusals.
+    ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime", 1000));
+    Serve(Signed("signed-a-expired"), m_installer);
+    ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /auto"));
+    bool bSawWindow = false;
+    testsupport::WatchUntilExit(m_child.Handle(), m_child.Id(), kWaitMs, &bSawWindow);
+    EXPECT_FALSE(bSawWindow);
+    auto stamped = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime");
+    ASSERT_TRUE(stamped);
+    EXPECT_EQ(stamped->AsQword(), 1000u + 6000000000u);
+}
+
+// Signed information of an older release served again must not take back
+// what later information announced: the highest version seen is kept.
+TEST_F(SignedUpdateTest, InformationAnnouncingLessThanBeforeIsRefusedAsRolledBack)
+{
+    ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kSettingsKey, "HighestVersion", "2.6.0.1"));
+    ExpectRefused(Signed("signed-a"),
+                  "The update server offered an older version (2.5.0.301) than one it offered before (2.6.0.1).");
+    EXPECT_EQ(StoredHighestVersion(), "2.6.0.1");
+
+    // Without keys anyone could announce any version: nothing is kept or refused.
+    Serve(Signed("signed-a"), m_installer);
+    ExpectInstalled(testsupport::UpdateExePath());
+    EXPECT_EQ(StoredHighestVersion(), "2.6.0.1");
+
+    // Trusted information raises it; the same again is fine.
+    ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kSettingsKey, "HighestVersion", "2.4.9"));
+    for (int nRun = 0; nRun < 2; ++nRun)
+    {
+        SCOPED_TRACE(nRun);
+        Serve(Signed("signed-a"), m_installer);
+        ExpectInstalled(SignedUpdater());
+        EXPECT_EQ(StoredHighestVersion(), "2.5.0.301");
+    }
+}
+
+// Where the publisher signs, the installer comes only over https (or from
+// this computer itself): a plain http address of another host is refused
+// before anything connects to it.
+TEST_F(SignedUpdateTest, APlainHttpInstallerAddressIsRefused)
+{
+    ExpectRefused(Signed("signed-a-plain-http"),
+                  "The installer would have been downloaded without a secure connection (https)");
+    EXPECT_EQ(testsupport::HttpRequests().size(), 1u);
 }

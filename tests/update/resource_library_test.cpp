@@ -57,6 +57,8 @@ const StringSpec kStrings[] = {
     {IDS_FIGURES_OF_TIME_LEFT, "sss"}, {IDS_TIME_LEFT_SECONDS, "u"}, {IDS_TIME_LEFT_MINUTE, ""},
     {IDS_TIME_LEFT_MINUTES, "u"},   {IDS_TIME_LEFT_HOUR, ""},       {IDS_TIME_LEFT_HOURS, "u"},
     {IDS_CLOSE_HOLDER, "s"},        {IDS_CLOSE_HOLDERS, "s"},
+    {IDS_FAIL_EXPIRED, "s"},        {IDS_FAIL_ROLLED_BACK, "ss"},   {IDS_FAIL_NOT_WEB_ADDRESS, ""},
+    {IDS_FAIL_INSECURE_ADDRESS, ""},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".
@@ -194,6 +196,8 @@ protected:
     std::map<int, std::vector<std::string>> LongestTexts()
     {
         const std::string size = Format(IDS_SIZE_MB, 1023.9);
+        // Four numbers of the most digits "%d" writes.
+        const char kLongestVersion[] = "-2147483648.-2147483648.-2147483648.-2147483648";
         const char kSystemText[] =
             "The process cannot access the file because it is being used by another process.";
         std::map<int, std::vector<std::string>> texts = {
@@ -212,7 +216,11 @@ protected:
             {IDC_FINISH_DETAIL, {Format(IDS_FAIL_HTTP_STATUS, 503u, "Service Unavailable"),
                                  Format(IDS_FAIL_TOO_LARGE, size.c_str(), size.c_str()),
                                  Format(IDS_FAIL_SAVE, kSystemText),
-                                 Format(IDS_FAIL_START, kSystemText)}},
+                                 Format(IDS_FAIL_START, kSystemText),
+                                 Format(IDS_FAIL_EXPIRED, "Wednesday, 31 December 2099 23:59"),
+                                 Format(IDS_FAIL_ROLLED_BACK, kLongestVersion, kLongestVersion),
+                                 StringOf(IDS_FAIL_NOT_WEB_ADDRESS),
+                                 StringOf(IDS_FAIL_INSECURE_ADDRESS)}},
         };
         for (UINT uId = IDS_FAIL_UNREACHABLE; uId <= IDS_FAIL_DIGEST; ++uId)
             texts[IDC_FINISH_DETAIL].push_back(StringOf(uId));

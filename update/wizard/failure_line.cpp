@@ -5,6 +5,7 @@
 #include "update/update_globals.h"
 #include "update/wizard/progress_figures.h"
 #include "update/wizard/resource_text.h"
+#include "update/wizard/update_info.h"
 
 namespace {
 
@@ -35,7 +36,33 @@ std::string CheckFailureLine(HRESULT hResult, const CDownloader& download)
         return FormatResourceString(IDS_FAIL_INFO_UNREADABLE);
     if (hResult == E_UPDATE_INFO_UNTRUSTED)
         return FormatResourceString(IDS_FAIL_SIGNATURE);
+    if (hResult == E_UPDATE_INFO_NOT_WEB_ADDRESS)
+        return FormatResourceString(IDS_FAIL_NOT_WEB_ADDRESS);
+    if (hResult == E_UPDATE_INFO_INSECURE_ADDRESS)
+        return FormatResourceString(IDS_FAIL_INSECURE_ADDRESS);
     return FormatResourceString(IDS_FAIL_UNREACHABLE);
+}
+
+std::string ExpiredFailureLine(uint64_t ftExpires)
+{
+    const FILETIME ftUtc = {static_cast<DWORD>(ftExpires), static_cast<DWORD>(ftExpires >> 32)};
+    SYSTEMTIME stUtc;
+    SYSTEMTIME stLocal;
+    char szDate[80];
+    char szTime[80];
+    if (!FileTimeToSystemTime(&ftUtc, &stUtc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &stUtc, &stLocal) ||
+        GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &stLocal, nullptr, szDate,
+                       sizeof(szDate)) == 0 ||
+        GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &stLocal, nullptr, szTime,
+                       sizeof(szTime)) == 0)
+        return FormatResourceString(IDS_FAIL_EXPIRED, UtcTimeText(ftExpires).c_str());
+    return FormatResourceString(IDS_FAIL_EXPIRED, (std::string(szDate) + " " + szTime).c_str());
+}
+
+std::string RolledBackFailureLine(const VersionNumber& offered, const VersionNumber& highest)
+{
+    return FormatResourceString(IDS_FAIL_ROLLED_BACK, offered.Text().c_str(), highest.Text().c_str());
 }
 
 std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, uint64_t cbInstaller)

@@ -8,9 +8,15 @@
 #include <string>
 
 #include "update/download/downloader.h"
+#include "update/version_number.h"
 
 // The check of the update information ended with hResult.
 std::string CheckFailureLine(HRESULT hResult, const CDownloader& download);
+// The update information expired at ftExpires (UTC, FILETIME ticks), said
+// in the user's own time and format.
+std::string ExpiredFailureLine(uint64_t ftExpires);
+// The update information offered a version below the highest one before.
+std::string RolledBackFailureLine(const VersionNumber& offered, const VersionNumber& highest);
 // The download of the installer, announced at cbInstaller bytes, ended with
 // hResult.
 std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, uint64_t cbInstaller);

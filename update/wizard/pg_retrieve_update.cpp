@@ -22,6 +22,14 @@ constexpr uint32_t kCheckLimitMs = 60 * 1000;
 // A check still running after this long tells the user what it waits for.
 constexpr UINT kWaitingAfterMs = 3000;
 constexpr UINT_PTR kWaitingTimerId = 0x5A51;
+
+// The system's UTC time in FILETIME ticks.
+uint64_t NowTicks()
+{
+    FILETIME ftNow;
+    GetSystemTimeAsFileTime(&ftNow);
+    return (static_cast<uint64_t>(ftNow.dwHighDateTime) << 32) | ftNow.dwLowDateTime;
+}
 } // namespace
 
 void CPgUpdateRetrieveUpdate::OnActivate()
@@ -167,7 +175,9 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
     }
     else if (m_pWizard->m_manual)
     {
-        m_pWizard->m_failureLine = CheckFailureLine(hResult, *this);
+        // A refusal of information that was read has said why already.
+        if (m_pWizard->m_failureLine.empty())
+            m_pWizard->m_failureLine = CheckFailureLine(hResult, *this);
         m_pWizard->FinishWithMessage(IDS_UPDATE_FAILED);
     }
     else
@@ -180,11 +190,40 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
 HRESULT CPgUpdateRetrieveUpdate::ParseUpdateInfo(std::istream& in)
 {
     UpdateInfo info;
-    if (!ReadUpdateInfo(in, info))
-        return E_UPDATE_INFO_UNREADABLE;
+    UpdateInfoFault fault = UpdateInfoFault::None;
+    if (!ReadUpdateInfo(in, info, &fault))
+        return fault == UpdateInfoFault::InstallerAddress ? E_UPDATE_INFO_NOT_WEB_ADDRESS
+                                                          : E_UPDATE_INFO_UNREADABLE;
     if (!IsTrustedUpdateInfo(info))
         return E_UPDATE_INFO_UNTRUSTED;
-    m_pWizard->m_availableVersion.Parse(info.versionText);
+    // Where the publisher signs, the installer comes only over a connection
+    // that nobody on the way can read or change: a swapped installer would
+    // be caught by its digest, but only once all of it had come.
+    const bool bSigned = g_rgpszUpdatePublicKeys[0] != nullptr;
+    if (bSigned && !IsSecureWebAddress(info.installerUrl))
+        return E_UPDATE_INFO_INSECURE_ADDRESS;
+    // A file past its time may be an old one served again.
+    if (info.expires && NowTicks() >= *info.expires)
+    {
+        m_pWizard->m_failureLine = ExpiredFailureLine(*info.expires);
+        return E_UPDATE_INFO_EXPIRED;
+    }
+    // Signed information of an older release, served again, must not undo
+    // what later information announced. Without keys anyone can announce
+    // any version, so nothing is remembered there.
+    const VersionNumber offered(info.versionText);
+    if (bSigned)
+    {
+        const VersionNumber highest = m_pWizard->m_settings.HighestVersion();
+        if (offered.IsOlderThan(highest))
+        {
+            m_pWizard->m_failureLine = RolledBackFailureLine(offered, highest);
+            return E_UPDATE_INFO_ROLLED_BACK;
+        }
+        if (offered.IsNewerThan(highest))
+            m_pWizard->m_settings.SetHighestVersion(offered);
+    }
+    m_pWizard->m_availableVersion = offered;
     m_pWizard->m_installerSize = info.installerSize;
     m_pWizard->m_releaseNotesUrl = info.releaseNotesUrl;
     m_pWizard->m_installerUrl = info.installerUrl;

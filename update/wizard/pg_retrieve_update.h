@@ -30,9 +30,14 @@ public:
     void OnCancel() override;
     void OnDownloadComplete(IStream* pStream, HRESULT hResult, const char* pszError) override;
 
-    // Reads the four fields into the wizard. E_UPDATE_INFO_UNREADABLE or
-    // E_UPDATE_INFO_UNTRUSTED, storing nothing, when the text is not update
-    // information or not signed as the built-in keys require.
+    // Reads the four fields into the wizard, and where keys are built in
+    // raises the highest version seen. Else, storing nothing, why the
+    // information is refused: E_UPDATE_INFO_UNREADABLE or
+    // E_UPDATE_INFO_UNTRUSTED when it is not update information or not signed
+    // as the built-in keys require, E_UPDATE_INFO_NOT_WEB_ADDRESS or
+    // E_UPDATE_INFO_INSECURE_ADDRESS for the installer's address, and
+    // E_UPDATE_INFO_EXPIRED or E_UPDATE_INFO_ROLLED_BACK with m_failureLine
+    // of the wizard saying why.
     HRESULT ParseUpdateInfo(std::istream& in);
 
 private:
