@@ -30,24 +30,32 @@ constexpr int kExitError = 1;
 constexpr int kExitWarnings = 2;
 constexpr int kExitUsage = 64;
 
+// An expiry further away than this no longer keeps an old file from being
+// served again.
+constexpr unsigned long kMaxExpiryDays = 3650;
+constexpr uint64_t kTicksPerDay = 86400 * kTicksPerSecond;
+
 const char kUsage[] =
     "Usage:\n"
     "  update-info write --installer PATH --version X.Y.Z[.W] --notes URL --url URL\n"
-    "                    [--key PRIVATE.pem] [--out FILE]\n"
+    "                    [--expires-in DAYS] [--key PRIVATE.pem] [--out FILE]\n"
     "  update-info check FILE [--installer PATH] [--key PUBLIC.pem]...\n"
     "  update-info --help\n"
     "\n"
     "write  makes the update-information file of a release: the version, the size\n"
     "       of the installer PATH in bytes, the release-notes address (http or\n"
-    "       https) and the installer's address, one per line, into FILE or onto\n"
-    "       standard output. Nothing is written when there is an error. With --key,\n"
+    "       https) and the installer's address (http or https; https only with\n"
+    "       --key), one per line, into FILE or onto standard output. Nothing is\n"
+    "       written when there is an error. With --expires-in, also the UTC time\n"
+    "       DAYS days from now, after which updaters refuse the file. With --key,\n"
     "       also the installer's SHA-256 and the signature made with that private\n"
     "       key (P-256, as openssl writes it).\n"
     "check  reads FILE exactly as update.exe does, shows the fields as the updater\n"
     "       sees them and the name it saves the installer under; with --installer,\n"
     "       also compares the size and SHA-256 of PATH with what the file announces;\n"
     "       with --key (once per public key built into the updater), also verifies\n"
-    "       the signature as an updater built with those keys does.\n"
+    "       the signature and the installer's address as an updater built with\n"
+    "       those keys does. A file whose expiry has passed is an error.\n"
     "\n"
     "Exit codes:\n"
     "  0   all is well\n"
@@ -331,10 +339,14 @@ void ExplainRejection(const std::vector<std::string>& words, UpdateInfoFault fau
     const std::string rejected = ": the updater would reject the file";
     size_t nDigests = 0;
     std::string digestWord;
+    size_t nExpiries = 0;
+    std::string expiryWord;
     for (const std::string& word : words)
     {
         if (StartsWith(word, kSha256Token) && nDigests++ == 0)
             digestWord = word;
+        if (StartsWith(word, kExpiresToken) && nExpiries++ == 0)
+            expiryWord = word;
     }
     switch (fault)
     {
@@ -349,6 +361,23 @@ void ExplainRejection(const std::vector<std::string>& words, UpdateInfoFault fau
         else
             report.Error("the token " + Quote(digestWord) +
                          " does not give the installer's SHA-256 as 64 hexadecimal digits" +
+                         rejected);
+        return;
+    case UpdateInfoFault::InstallerAddress:
+    {
+        // A size word that the reader splits makes the fourth field the third word.
+        const std::string& url = words[SizeReading(words[1]).bWhole ? 3 : 2];
+        report.Error(std::string(kFieldNames[3]) + " " + Quote(url) +
+                     " is not an http:// or https:// address: the updater does not start an "
+                     "installer from a shared folder or a file: address" + rejected);
+        return;
+    }
+    case UpdateInfoFault::Expiry:
+        if (nExpiries > 1)
+            report.Error("the expires= token is given more than once" + rejected);
+        else
+            report.Error("the token " + Quote(expiryWord) +
+                         " does not give a UTC time such as expires=2027-01-07T12:00:00Z" +
                          rejected);
         return;
     case UpdateInfoFault::Signature:
@@ -375,6 +404,51 @@ void ExplainRejection(const std::vector<std::string>& words, UpdateInfoFault fau
                  kFieldNames[nFields] + " is missing, so the updater would reject the file");
     if (words.size() >= 2)
         CheckSizeWord(words[1], nullptr, report);
+}
+
+uint64_t NowTicks()
+{
+    FILETIME ftNow;
+    GetSystemTimeAsFileTime(&ftNow);
+    return (static_cast<uint64_t>(ftNow.dwHighDateTime) << 32) | ftNow.dwLowDateTime;
+}
+
+std::string Count(uint64_t n, const char* pszUnit)
+{
+    return std::to_string(n) + " " + pszUnit + (n == 1 ? "" : "s");
+}
+
+// A time span in its two largest units: "29 days and 3 hours", "42 minutes".
+std::string Duration(uint64_t ticks)
+{
+    const uint64_t nMinutes = ticks / (60 * kTicksPerSecond);
+    const uint64_t nHours = nMinutes / 60;
+    const uint64_t nDays = nHours / 24;
+    if (nDays > 0)
+        return Count(nDays, "day") + (nHours % 24 != 0 ? " and " + Count(nHours % 24, "hour") : "");
+    if (nHours > 0)
+        return Count(nHours, "hour") +
+               (nMinutes % 60 != 0 ? " and " + Count(nMinutes % 60, "minute") : "");
+    return nMinutes > 0 ? Count(nMinutes, "minute") : "less than a minute";
+}
+
+// Every updater that knows the token refuses the file from that time on.
+void CheckExpiry(const UpdateInfo& info, Report& report)
+{
+    if (!info.expires)
+        return;
+    const uint64_t now = NowTicks();
+    if (now >= *info.expires)
+    {
+        report.Error("the file expired at " + UtcTimeText(*info.expires) + ", " +
+                     Duration(now - *info.expires) +
+                     " ago: the updater would refuse it; sign it again with a later expiry "
+                     "(write --expires-in DAYS)");
+        return;
+    }
+    std::printf("expires            %s (in %s)\n", UtcTimeText(*info.expires).c_str(),
+                Duration(*info.expires - now).c_str());
+    std::fflush(stdout);
 }
 
 void PrintFields(const UpdateInfo& info)
@@ -471,6 +545,10 @@ void CheckSignature(const UpdateInfo& info, const std::vector<std::string>& keyP
                      refused);
         break;
     }
+    // http to this computer itself never leaves it, and counts as secure.
+    if (!IsSecureWebAddress(info.installerUrl))
+        report.Error(std::string(kFieldNames[3]) + " " + Quote(info.installerUrl) +
+                     " is not an https:// address" + refused + " before downloading anything");
 }
 
 struct CommandLine
@@ -563,8 +641,9 @@ int RunWrite(int argc, char** argv)
     CommandLine line;
     std::string problem;
     if (!ParseCommandLine(argc, argv,
-                          {"--installer", "--version", "--notes", "--url", "--key", "--out"}, line,
-                          problem))
+                          {"--installer", "--version", "--notes", "--url", "--expires-in", "--key",
+                           "--out"},
+                          line, problem))
         return UsageError(problem);
     if (!line.positional.empty())
         return UsageError("write takes no file name of its own; use --out " + line.positional[0]);
@@ -576,6 +655,20 @@ int RunWrite(int argc, char** argv)
     const std::string& versionText = line.options["--version"];
     const std::string& notesUrl = line.options["--notes"];
     const std::string& installerUrl = line.options["--url"];
+    const auto key = line.options.find("--key");
+    const auto expiresIn = line.options.find("--expires-in");
+    uint64_t ftExpires = 0;
+    if (expiresIn != line.options.end())
+    {
+        const std::string& days = expiresIn->second;
+        if (days.empty() || days.size() > 4 || days.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoul(days) < 1 || std::stoul(days) > kMaxExpiryDays)
+            return UsageError("--expires-in takes a whole number of days from 1 to " +
+                              std::to_string(kMaxExpiryDays));
+        // To the second, as the token is written.
+        const uint64_t ftNow = NowTicks() / kTicksPerSecond * kTicksPerSecond;
+        ftExpires = ftNow + std::stoul(days) * kTicksPerDay;
+    }
 
     Report report;
     uint64_t cbInstaller = 0;
@@ -600,11 +693,20 @@ int RunWrite(int argc, char** argv)
         report.Error("the release-notes address " + Quote(notesUrl) +
                      " is not an http:// or https:// address: the updater would not show the "
                      "release notes");
-    CheckSingleWord(installerUrl, "the installer address", report);
+    if (CheckSingleWord(installerUrl, "the installer address", report))
+    {
+        if (!IsWebAddress(installerUrl))
+            report.Error("the installer address " + Quote(installerUrl) +
+                         " is not an http:// or https:// address: the updater would reject the "
+                         "file");
+        else if (key != line.options.end() && !IsSecureWebAddress(installerUrl))
+            report.Error("the installer address " + Quote(installerUrl) +
+                         " is not an https:// address: an updater built with keys would reject "
+                         "the file");
+    }
 
     CUpdateSigner signer;
-    Sha256Digest digest;
-    const auto key = line.options.find("--key");
+    Sha256Digest digest = {};
     if (key != line.options.end())
     {
         LoadPrivateKey(key->second, signer, report);
@@ -613,10 +715,13 @@ int RunWrite(int argc, char** argv)
 
     std::string body = versionText + "\r\n" + std::to_string(cbInstaller) + "\r\n" + notesUrl +
                        "\r\n" + installerUrl + "\r\n";
+    if (key != line.options.end())
+        body += kSha256Token + Sha256ToHex(digest) + "\r\n";
+    if (expiresIn != line.options.end())
+        body += kExpiresToken + UtcTimeText(ftExpires) + "\r\n";
     if (key != line.options.end() && !report.HasErrors())
     {
         // The signature signs every byte before its own token.
-        body += kSha256Token + Sha256ToHex(digest) + "\r\n";
         std::string signature;
         if (signer.Sign(body, signature) != SignerProblem::None)
             report.Error("this system cannot sign with the key " + Quote(key->second) +
@@ -655,6 +760,9 @@ int RunWrite(int argc, char** argv)
         }
     }
     report.Note("the updater will save the installer as " + InstallerFileName(reading.version));
+    if (expiresIn != line.options.end())
+        report.Note("updaters refuse the file from " + UtcTimeText(ftExpires) +
+                    " on: write and upload a new one before then");
     return report.ExitCode();
 }
 
@@ -707,7 +815,8 @@ int RunCheck(int argc, char** argv)
     std::vector<std::string> ignored;
     for (size_t i = nWordsRead; i < words.size(); ++i)
     {
-        if (!StartsWith(words[i], kSha256Token) && !StartsWith(words[i], kSignatureToken))
+        if (!StartsWith(words[i], kSha256Token) && !StartsWith(words[i], kExpiresToken) &&
+            !StartsWith(words[i], kSignatureToken))
             ignored.push_back(words[i]);
     }
     if (!ignored.empty())
@@ -718,6 +827,7 @@ int RunCheck(int argc, char** argv)
     const auto installer = line.options.find("--installer");
     if (installer != line.options.end())
         CheckInstaller(installer->second, info, report);
+    CheckExpiry(info, report);
     CheckSignature(info, line.repeated, report);
     return report.ExitCode();
 }

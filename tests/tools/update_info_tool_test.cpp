@@ -219,6 +219,9 @@ TEST_F(UpdateInfoToolTest, WriteRefusesFieldsTheUpdaterWouldMisread)
     EXPECT_RUN(Write(installer, "2.5.0.301", kNotes, "http://h/my setup.exe", info), 1,
                "white space");
     EXPECT_RUN(Write(installer, "2.5.0.301", kNotes, "", info), 1, "empty");
+    for (const char* pszUrl : {"\\\\server\\share\\setup.exe", "file:///C:/setup.exe", "setup.exe"})
+        EXPECT_RUN(Write(installer, "2.5.0.301", kNotes, pszUrl, info), 1,
+                   "is not an http:// or https:// address: the updater would reject the file");
     EXPECT_FALSE(std::ifstream(info).good()) << "a failed write left a file behind";
 }
 
@@ -261,6 +264,9 @@ TEST_F(UpdateInfoToolTest, CommandLineMistakesAreUsageErrors)
         EXPECT_RUN(Run(pszArguments), 64, "--help");
     EXPECT_RUN(Run("write " + complete + " --url http://h/again"), 64, "twice");
     EXPECT_RUN(Run("write " + complete + " --colour blue"), 64, "--colour");
+    for (const char* pszDays : {"0", "3651", "7.5", "-1", "a week"})
+        EXPECT_RUN(Run("write " + complete + " --expires-in " + Quoted(pszDays)), 64,
+                   "--expires-in takes a whole number of days from 1 to 3650");
 
     const ToolRun help = Run("--help");
     EXPECT_EQ(help.dwExitCode, 0u) << Describe(help);
@@ -326,6 +332,51 @@ TEST_F(UpdateInfoToolTest, CheckWarnsOfWhatTheUpdaterSkipsOrIgnores)
     EXPECT_RUN(CheckBody("2.5.0.301.7 10 http://h/n http://h/s"), 2, "will be read as 2.5.0.301");
 }
 
+TEST_F(UpdateInfoToolTest, WriteGivesAnExpiryThatCheckReports)
+{
+    const std::string installer = MakeFileOfSize("setup.exe", 10);
+    const std::string info = PathOf("update.txt");
+    const ToolRun write = Run("write --installer " + Quoted(installer) +
+                              " --version 2.5.0.301 --notes http://h/n --url http://h/s --expires-in 30 --out " +
+                              Quoted(info));
+    EXPECT_RUN(write, 0, "updaters refuse the file from ");
+    const std::string body = testsupport::ReadFileBytes(info);
+    const size_t nToken = body.find("\r\nexpires=");
+    ASSERT_NE(nToken, std::string::npos) << body;
+    EXPECT_EQ(body.substr(nToken + 29), "Z\r\n") << body;
+
+    const ToolRun check = Run("check " + Quoted(info));
+    EXPECT_EQ(check.dwExitCode, 0u) << Describe(check);
+    EXPECT_NE(check.out.find("expires            " + body.substr(nToken + 10, 20) + " (in 29 days and 23 hours)"),
+              std::string::npos)
+        << Describe(check);
+}
+
+TEST_F(UpdateInfoToolTest, CheckRefusesExpiredInformationAndAddressesTheUpdaterWouldNotTake)
+{
+    struct Case
+    {
+        const char* pszBody;
+        const char* pszMessage;
+    };
+    const Case cases[] = {
+        {"2.5.0.301 10 http://h/n http://h/s expires=2000-01-01T00:00:00Z",
+         "the file expired at 2000-01-01T00:00:00Z, "},
+        {"2.5.0.301 10 http://h/n http://h/s expires=2027-01-07",
+         "the token \"expires=2027-01-07\" does not give a UTC time such as expires=2027-01-07T12:00:00Z"},
+        {"2.5.0.301 10 http://h/n http://h/s expires=2099-01-01T00:00:00Z expires=2099-01-01T00:00:00Z",
+         "the expires= token is given more than once"},
+        {"2.5.0.301 10 http://h/n \\\\server\\share\\setup.exe",
+         "the installer address (field 4) \"\\\\server\\share\\setup.exe\" is not an http:// or https:// address"},
+        {"2.5.0.301 10kB file:///C:/setup.exe",
+         "the installer address (field 4) \"file:///C:/setup.exe\" is not an http:// or https:// address"},
+    };
+    for (const Case& c : cases)
+        EXPECT_RUN(CheckBody(c.pszBody), 1, c.pszMessage);
+    // An expiry still ahead is no word the updater ignores.
+    EXPECT_EQ(CheckBody("2.5.0.301 10 http://h/n http://h/s expires=2099-01-01T00:00:00Z").dwExitCode, 0u);
+}
+
 TEST_F(UpdateInfoToolTest, CheckComparesTheInstallerWithTheAnnouncedSize)
 {
     const std::string info =
@@ -374,6 +425,11 @@ TEST_F(UpdateInfoToolTest, CheckVerifiesTheSignatureAsTheUpdaterDoes)
     EXPECT_RUN(Run("check " + Quoted(unsignedPath) + keyA), 1, "has no signature= token");
     EXPECT_RUN(Run("check " + TestKeys("update-info/signed-a-without-digest.txt") + keyA), 1,
                "has no sha256= token");
+    EXPECT_RUN(Run("check " + TestKeys("update-info/signed-a-plain-http.txt") + keyA), 1,
+               "is not an https:// address: an updater built with this key would reject the file "
+               "before downloading anything");
+    // The same file is fine for an updater without keys.
+    EXPECT_EQ(Run("check " + TestKeys("update-info/signed-a-plain-http.txt")).dwExitCode, 0u);
     EXPECT_RUN(Run("check " + signedA + " --key " + TestKeys("a.pem")), 1,
                "is not a public key in PEM form");
     EXPECT_RUN(Run("check " + signedA + " --key " + TestKeys("absent.pem")), 1, "no public key");
@@ -401,7 +457,7 @@ TEST_F(UpdateInfoToolTest, WriteSignsWithAPrivateKeyOrSaysWhyItCannot)
     const std::string installer = MakeFileOfSize("setup.exe", 3);
     const std::string info = PathOf("update.txt");
     const ToolRun write = Run("write --installer " + Quoted(installer) +
-                              " --version 2.5.0.301 --notes http://h/n --url http://h/s --key " +
+                              " --version 2.5.0.301 --notes http://h/n --url https://h/s --key " +
                               TestKeys("a.pem") + " --out " + Quoted(info));
     if (write.dwExitCode == 0)
     {
@@ -416,9 +472,13 @@ TEST_F(UpdateInfoToolTest, WriteSignsWithAPrivateKeyOrSaysWhyItCannot)
         EXPECT_FALSE(std::ifstream(info).good()) << "a failed write left a file behind";
     }
     EXPECT_RUN(Run("write --installer " + Quoted(installer) +
-                   " --version 2.5.0.301 --notes http://h/n --url http://h/s --key " +
+                   " --version 2.5.0.301 --notes http://h/n --url https://h/s --key " +
                    TestKeys("a.pub.pem")),
                1, "is not a private key in PEM form");
+    // A signed file is for updaters built with keys, which fetch over https only.
+    EXPECT_RUN(Run("write --installer " + Quoted(installer) +
+                   " --version 2.5.0.301 --notes http://h/n --url http://h/s --key " + TestKeys("a.pem")),
+               1, "is not an https:// address: an updater built with keys would reject the file");
 }
 
 TEST_F(UpdateInfoToolTest, CheckSaysWhenTheFileItselfIsMissing)
