@@ -661,8 +661,9 @@ int RunWrite(int argc, char** argv)
     if (expiresIn != line.options.end())
     {
         const std::string& days = expiresIn->second;
-        if (days.empty() || days.size() > 4 || days.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoul(days) < 1 || std::stoul(days) > kMaxExpiryDays)
+        if (days.empty() || days.size() > 4 ||
+            days.find_first_not_of("0123456789") != std::string::npos || std::stoul(days) < 1 ||
+            std::stoul(days) > kMaxExpiryDays)
             return UsageError("--expires-in takes a whole number of days from 1 to " +
                               std::to_string(kMaxExpiryDays));
         // To the second, as the token is written.

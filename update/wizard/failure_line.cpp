@@ -62,7 +62,8 @@ std::string ExpiredFailureLine(uint64_t ftExpires)
 
 std::string RolledBackFailureLine(const VersionNumber& offered, const VersionNumber& highest)
 {
-    return FormatResourceString(IDS_FAIL_ROLLED_BACK, offered.Text().c_str(), highest.Text().c_str());
+    return FormatResourceString(IDS_FAIL_ROLLED_BACK, offered.Text().c_str(),
+                                highest.Text().c_str());
 }
 
 std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, uint64_t cbInstaller)
