@@ -103,3 +103,7 @@
 // one program, or of several.
 #define IDS_CLOSE_HOLDER 212
 #define IDS_CLOSE_HOLDERS 213
+// The installer is not started: the file reopened is not the one written;
+// the update folder holds a file (named) that cannot be removed.
+#define IDS_FAIL_REPLACED 220
+#define IDS_FAIL_FOLDER_NOT_EMPTY 221

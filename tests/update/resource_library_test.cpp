@@ -57,6 +57,7 @@ const StringSpec kStrings[] = {
     {IDS_FIGURES_OF_TIME_LEFT, "sss"}, {IDS_TIME_LEFT_SECONDS, "u"}, {IDS_TIME_LEFT_MINUTE, ""},
     {IDS_TIME_LEFT_MINUTES, "u"},   {IDS_TIME_LEFT_HOUR, ""},       {IDS_TIME_LEFT_HOURS, "u"},
     {IDS_CLOSE_HOLDER, "s"},        {IDS_CLOSE_HOLDERS, "s"},
+    {IDS_FAIL_REPLACED, ""},        {IDS_FAIL_FOLDER_NOT_EMPTY, "s"},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".
@@ -212,7 +213,9 @@ protected:
             {IDC_FINISH_DETAIL, {Format(IDS_FAIL_HTTP_STATUS, 503u, "Service Unavailable"),
                                  Format(IDS_FAIL_TOO_LARGE, size.c_str(), size.c_str()),
                                  Format(IDS_FAIL_SAVE, kSystemText),
-                                 Format(IDS_FAIL_START, kSystemText)}},
+                                 Format(IDS_FAIL_START, kSystemText),
+                                 StringOf(IDS_FAIL_REPLACED),
+                                 Format(IDS_FAIL_FOLDER_NOT_EMPTY, "vxzsp-2.4.2.218.exe")}},
         };
         for (UINT uId = IDS_FAIL_UNREACHABLE; uId <= IDS_FAIL_DIGEST; ++uId)
             texts[IDC_FINISH_DETAIL].push_back(StringOf(uId));
