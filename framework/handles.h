@@ -139,6 +139,14 @@ struct BCryptHashTraits
     static void Close(Type h) { ::BCryptDestroyHash(h); }
 };
 
+// Searches of a folder, which fail as files do but close by their own call.
+struct FindTraits
+{
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { ::FindClose(h); }
+};
+
 struct IconTraits
 {
     using Type = HICON;
@@ -168,6 +176,7 @@ using CFontHandle = CScopedHandle<FontTraits>;
 using CBCryptAlgHandle = CScopedHandle<BCryptAlgTraits>;
 using CBCryptKeyHandle = CScopedHandle<BCryptKeyTraits>;
 using CBCryptHashHandle = CScopedHandle<BCryptHashTraits>;
+using CFindHandle = CScopedHandle<FindTraits>;
 // Icons this code loaded in a size of its own choosing; shared icons are not
 // held.
 using CIconHandle = CScopedHandle<IconTraits>;

@@ -111,3 +111,7 @@
 #define IDS_FAIL_ROLLED_BACK 215
 #define IDS_FAIL_NOT_WEB_ADDRESS 216
 #define IDS_FAIL_INSECURE_ADDRESS 217
+// The installer is not started: the file reopened is not the one written;
+// the update folder holds a file (named) that cannot be removed.
+#define IDS_FAIL_REPLACED 220
+#define IDS_FAIL_FOLDER_NOT_EMPTY 221

@@ -18,6 +18,13 @@ constexpr HRESULT E_DOWNLOAD_CUT_SHORT = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_I
 // reports this as success too.)
 constexpr HRESULT E_DOWNLOAD_HTTP_STATUS = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x212);
 
+// The file reopened for the start of the installer is another than the one
+// written: something put a file of its own in its place in between.
+constexpr HRESULT E_INSTALLER_REPLACED = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x213);
+// A file other than the installer is in the update folder and cannot be
+// removed, so the installer is not started beside it.
+constexpr HRESULT E_UPDATE_FOLDER_NOT_EMPTY = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x214);
+
 // The update information came, but is none: it does not read, or it is not
 // signed as the built-in keys require.
 constexpr HRESULT E_UPDATE_INFO_UNREADABLE = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x201);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "framework/handles.h"
@@ -175,6 +176,28 @@ protected:
         EXPECT_FALSE(other) << "the waiting installer is not held";
     }
 
+    // The installer that runs is the file that was verified, and it was
+    // alone in its folder when it started.
+    void ExpectStartedAloneAsVerified()
+    {
+        std::optional<testsupport::RegistryValue> folder;
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&]() {
+                folder = testsupport::ReadValue(HKEY_CURRENT_USER, kSampleInstallerKey, "LastFolder");
+                return folder.has_value();
+            },
+            kWaitMs));
+        EXPECT_EQ(folder->AsString(), InstallerPath().filename().string());
+        EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), m_installer);
+        auto pid = testsupport::ReadValue(HKEY_CURRENT_USER, kSampleInstallerKey, "LastPid");
+        ASSERT_TRUE(pid);
+        fw::CKernelHandle installer(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid->AsDword()));
+        char szImage[MAX_PATH] = {};
+        DWORD cchImage = MAX_PATH;
+        ASSERT_TRUE(installer && QueryFullProcessImageNameA(installer.Get(), 0, szImage, &cchImage));
+        EXPECT_EQ(fs::equivalent(szImage, InstallerPath()), true) << szImage;
+    }
+
     static uint64_t StoredNotifyDownload()
     {
         auto value = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload");
@@ -241,16 +264,35 @@ TEST_F(DownloadRunTest, TheInstallerWaitsUntilTheMailClientIsClosed)
     ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
     EXPECT_EQ(dwExit, 0u);
     EXPECT_EQ(StoredNotifyDownload(), 0u);
+    ASSERT_NO_FATAL_FAILURE(ExpectStartedAloneAsVerified());
+}
 
-    // What runs is the file that was verified.
-    EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), m_installer);
-    auto pid = testsupport::ReadValue(HKEY_CURRENT_USER, kSampleInstallerKey, "LastPid");
-    ASSERT_TRUE(pid);
-    fw::CKernelHandle installer(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid->AsDword()));
-    char szImage[MAX_PATH] = {};
-    DWORD cchImage = MAX_PATH;
-    ASSERT_TRUE(installer && QueryFullProcessImageNameA(installer.Get(), 0, szImage, &cchImage));
-    EXPECT_EQ(fs::equivalent(szImage, InstallerPath()), true) << szImage;
+// A library put beside the waiting installer would be loaded by it: it is
+// deleted before the installer starts, and one that cannot be deleted keeps
+// the installer from starting.
+TEST_F(DownloadRunTest, ALibraryPutBesideTheWaitingInstallerIsDeletedBeforeItStarts)
+{
+    ASSERT_NO_FATAL_FAILURE(RunUntilWaitingForTheMailClient());
+    std::ofstream(UpdateFolder() / "version.dll", std::ios::binary) << "planted";
+    PostMessageA(m_hMailClient, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(m_mailClient.WaitForExit(kWaitMs));
+    ASSERT_NO_FATAL_FAILURE(ExpectStartedAloneAsVerified());
+    EXPECT_FALSE(fs::exists(UpdateFolder() / "version.dll"));
+}
+
+TEST_F(DownloadRunTest, ALibraryThatCannotBeDeletedKeepsTheInstallerFromStarting)
+{
+    ASSERT_NO_FATAL_FAILURE(RunUntilWaitingForTheMailClient());
+    fw::CFileHandle planted(CreateFileA((UpdateFolder() / "version.dll").string().c_str(),
+                                        GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
+                                        nullptr));
+    ASSERT_TRUE(planted);
+    PostMessageA(m_hMailClient, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(m_mailClient.WaitForExit(kWaitMs));
+    ExpectFinish(kFailed, "The installer was not started: the update folder holds a file that "
+                          "could not be removed (version.dll).");
+    EXPECT_FALSE(InstallerStarted());
+    EXPECT_EQ(StoredNotifyDownload(), 5u);
 }
 
 TEST_F(DownloadRunTest, CancelWhileTheMailClientHoldsTheProductStartsNothing)
@@ -282,19 +324,19 @@ TEST_F(DownloadRunTest, AnUpdaterInTheProductFolderStartsTheInstallerAtOnce)
     EXPECT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
 }
 
-TEST_F(DownloadRunTest, AnInstallerFromAnEarlierRunIsOverwritten)
+// Installers of earlier runs, a broken one of the same name among them, and
+// whatever else lies in the update folder are gone when a run starts.
+TEST_F(DownloadRunTest, WhatEarlierRunsLeftInTheUpdateFolderIsGoneBeforeTheInstallerStarts)
 {
-    fs::create_directories(UpdateFolder());
-    {
-        std::ofstream old(InstallerPath(), std::ios::binary);
-        old << "an older, broken download";
-    }
+    fs::create_directories(UpdateFolder() / "sub");
+    for (const char* pszName :
+         {"vxzsp-2.5.0.301.exe", "vxzsp-2.4.2.218.exe", "version.dll", "sub/version.dll"})
+        std::ofstream(UpdateFolder() / pszName, std::ios::binary) << "left from before";
     ServeUpdate(static_cast<uint32_t>(m_installer.size()));
     StartAndChooseInstall();
     DWORD dwExit = 1;
     ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
-    EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), m_installer);
-    EXPECT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
+    ASSERT_NO_FATAL_FAILURE(ExpectStartedAloneAsVerified());
 }
 
 TEST_F(DownloadRunTest, FailuresEndOnTheFinishPageAndLeaveNoFile)

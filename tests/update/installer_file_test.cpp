@@ -1,6 +1,6 @@
 // The saved installer from its check until the shell has started it:
 // another process can neither overwrite nor delete it, and the shell starts
-// it all the same.
+// it all the same; a file put in its place before it is held is refused.
 #include "update/download/installer_file.h"
 
 #include <windows.h>
@@ -18,6 +18,7 @@
 
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
+#include "update/result_codes.h"
 
 namespace {
 
@@ -30,8 +31,9 @@ DWORD RunCmd(const std::string& command)
 }
 
 // Saves the bytes as they arrive from a download: in two parts, each read
-// from the growing stream.
-void Save(CInstallerFile& file, const std::string& path, const std::string& bytes)
+// from the growing stream. The end of the writing gives hrFinish.
+void Save(CInstallerFile& file, const std::string& path, const std::string& bytes,
+          HRESULT hrFinish = S_OK)
 {
     ASSERT_EQ(file.Create(path), S_OK);
     IStream* pStream = SHCreateMemStream(nullptr, 0);
@@ -45,8 +47,32 @@ void Save(CInstallerFile& file, const std::string& path, const std::string& byte
         EXPECT_EQ(file.AppendFrom(pStream), S_OK);
     }
     pStream->Release();
-    ASSERT_EQ(file.Finish(), S_OK);
+    ASSERT_EQ(file.Finish(), hrFinish);
 }
+
+// Another program moves a file of its own over the installer in the moment
+// between the writing handle's close and the reopening.
+class CSwappedInstallerFile : public CInstallerFile
+{
+public:
+    CSwappedInstallerFile(std::string impostor, std::string target)
+        : m_impostor(std::move(impostor)), m_target(std::move(target))
+    {
+    }
+
+    bool m_bSwapped = false;
+
+protected:
+    void OnWritingClosed() override
+    {
+        m_bSwapped =
+            MoveFileExA(m_impostor.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    }
+
+private:
+    std::string m_impostor;
+    std::string m_target;
+};
 
 TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
 {
@@ -88,6 +114,27 @@ TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
                 1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) /
                     static_cast<double>(frequency.QuadPart));
     file.Release();
+}
+
+// The impostor has the very bytes written, so only the file's identity
+// tells it apart.
+TEST(InstallerFile, AFileMovedIntoItsPlaceBeforeItIsHeldIsRefused)
+{
+    testsupport::ScopedTempDir dir("installer-swap");
+    const std::string bytes(100000, 'i');
+    const std::string path = (dir.Path() / "vxzsp-9.9.9.9.exe").string();
+    const std::string impostor = (dir.Path() / "impostor.exe").string();
+    std::ofstream(impostor, std::ios::binary) << bytes;
+
+    CSwappedInstallerFile file(impostor, path);
+    Save(file, path, bytes, E_INSTALLER_REPLACED);
+    EXPECT_TRUE(file.m_bSwapped);
+    uint64_t cbSize = 7;
+    EXPECT_EQ(file.GetSize(cbSize), E_UNEXPECTED);
+    EXPECT_FALSE(file.HasExpectedDigest());
+    // Not held: the file in the installer's place goes with the refusal.
+    file.Discard();
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 // Without a written file held no system call failed: the system's last

@@ -59,6 +59,7 @@ const StringSpec kStrings[] = {
     {IDS_CLOSE_HOLDER, "s"},        {IDS_CLOSE_HOLDERS, "s"},
     {IDS_FAIL_EXPIRED, "s"},        {IDS_FAIL_ROLLED_BACK, "ss"},   {IDS_FAIL_NOT_WEB_ADDRESS, ""},
     {IDS_FAIL_INSECURE_ADDRESS, ""},
+    {IDS_FAIL_REPLACED, ""},        {IDS_FAIL_FOLDER_NOT_EMPTY, "s"},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".
@@ -220,7 +221,9 @@ protected:
                                  Format(IDS_FAIL_EXPIRED, "Wednesday, 31 December 2099 23:59"),
                                  Format(IDS_FAIL_ROLLED_BACK, kLongestVersion, kLongestVersion),
                                  StringOf(IDS_FAIL_NOT_WEB_ADDRESS),
-                                 StringOf(IDS_FAIL_INSECURE_ADDRESS)}},
+                                 StringOf(IDS_FAIL_INSECURE_ADDRESS),
+                                 StringOf(IDS_FAIL_REPLACED),
+                                 Format(IDS_FAIL_FOLDER_NOT_EMPTY, "vxzsp-2.4.2.218.exe")}},
         };
         for (UINT uId = IDS_FAIL_UNREACHABLE; uId <= IDS_FAIL_DIGEST; ++uId)
             texts[IDC_FINISH_DETAIL].push_back(StringOf(uId));

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
+#include <windows.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "framework/handles.h"
 #include "tests/support/registry.h"
 
 namespace {
@@ -27,7 +33,30 @@ protected:
     static void RemoveProductFolder()
     {
         std::error_code ec;
+        fs::permissions(Folder() / "old.dll", fs::perms::owner_write, fs::perm_options::add, ec);
         fs::remove_all(fs::path(LocalAppData()) / "Vexil ZSP", ec);
+    }
+    static fs::path Folder() { return fs::path(LocalAppData()) / "Vexil ZSP" / "Update"; }
+
+    // What earlier runs and other programs may have left: installers, a
+    // library, a read-only one, a sub-folder tree.
+    static void Plant()
+    {
+        fs::create_directories(Folder() / "sub" / "deeper");
+        for (const char* pszName : {"vxzsp-2.4.2.218.exe", "vxzsp-2.5.0.301.exe", "version.dll",
+                                    "old.dll", "sub/x.dll", "sub/deeper/y.dll"})
+            std::ofstream(Folder() / pszName, std::ios::binary) << pszName;
+        fs::permissions(Folder() / "old.dll", fs::perms::owner_write, fs::perm_options::remove);
+    }
+
+    static std::vector<std::string> Names()
+    {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(Folder(), ec))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 };
 
@@ -52,6 +81,34 @@ TEST_F(UpdateFolderTest, CreatesBothLevelsAndNamesThemInGenericForm)
     std::string again;
     ASSERT_TRUE(PrepareUpdateFolderPath(again));
     EXPECT_EQ(again, folder);
+}
+
+TEST_F(UpdateFolderTest, EachRunStartsWithAnEmptyFolder)
+{
+    Plant();
+    std::string folder;
+    ASSERT_TRUE(PrepareUpdateFolderPath(folder));
+    EXPECT_EQ(Names(), std::vector<std::string>());
+}
+
+// A file in use stays, and is named; the installer is kept; everything
+// else goes. Once the file is let go, it goes too.
+TEST_F(UpdateFolderTest, OnlyTheInstallerIsKeptAndAFileInUseIsNamed)
+{
+    Plant();
+    fw::CFileHandle held(CreateFileA((Folder() / "held.dll").string().c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(held);
+    std::string folder;
+    ASSERT_TRUE(PrepareUpdateFolderPath(folder));
+    EXPECT_EQ(Names(), std::vector<std::string>({"held.dll"}));
+
+    Plant();
+    EXPECT_EQ(ClearUpdateFolder(folder, "VXZSP-2.5.0.301.exe"), "held.dll");
+    EXPECT_EQ(Names(), std::vector<std::string>({"held.dll", "vxzsp-2.5.0.301.exe"}));
+    held.Reset();
+    EXPECT_EQ(ClearUpdateFolder(folder, "vxzsp-2.5.0.301.exe"), "");
+    EXPECT_EQ(Names(), std::vector<std::string>({"vxzsp-2.5.0.301.exe"}));
 }
 
 TEST_F(UpdateFolderTest, InstallerIsNamedAfterTheFourNumberVersion)

@@ -2,6 +2,7 @@
 // in place of the product's real installer. It installs nothing; it only
 // shows that it was started, in a log line, in the registry and in a small
 // window, so that a demo or a test can tell that an update ran end to end.
+// The registry also tells what lay beside it in its folder as it started.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -82,7 +83,33 @@ void AppendLogLine(const char* pszVersion)
     WriteFile(file.Get(), szLine, static_cast<DWORD>(cchLine), &cbWritten, nullptr);
 }
 
-void RecordInRegistry(const char* pszVersion)
+// The names in the program's own folder, split by "|" (no file name holds
+// one), a sub-folder's with a backslash after it; cut short where the
+// buffer ends.
+void ListOwnFolder(char* pszList, size_t cchList)
+{
+    pszList[0] = '\0';
+    char szPattern[MAX_PATH] = {};
+    if (GetModuleFileNameA(nullptr, szPattern, MAX_PATH) == 0 || !PathRemoveFileSpecA(szPattern) ||
+        !PathAppendA(szPattern, "*"))
+        return;
+    WIN32_FIND_DATAA data = {};
+    fw::CFindHandle find(FindFirstFileA(szPattern, &data));
+    if (!find)
+        return;
+    const char* pszSeparator = "";
+    do
+    {
+        if (lstrcmpA(data.cFileName, ".") == 0 || lstrcmpA(data.cFileName, "..") == 0)
+            continue;
+        const size_t cchUsed = lstrlenA(pszList);
+        snprintf(pszList + cchUsed, cchList - cchUsed, "%s%s%s", pszSeparator, data.cFileName,
+                 (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : "");
+        pszSeparator = "|";
+    } while (FindNextFileA(find.Get(), &data));
+}
+
+void RecordInRegistry(const char* pszVersion, const char* pszFolder)
 {
     fw::CRegKeyHandle key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
@@ -93,6 +120,8 @@ void RecordInRegistry(const char* pszVersion)
     const DWORD dwPid = GetCurrentProcessId();
     RegSetValueExA(key.Get(), "LastPid", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwPid),
                    sizeof(dwPid));
+    RegSetValueExA(key.Get(), "LastFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(pszFolder),
+                   static_cast<DWORD>(lstrlenA(pszFolder) + 1));
 }
 
 INT_PTR CALLBACK StartedDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -134,7 +163,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     char szVersion[64] = {};
     VersionFromFileName(szVersion, sizeof(szVersion));
     AppendLogLine(szVersion);
-    RecordInRegistry(szVersion);
+    char szFolder[1024] = {};
+    ListOwnFolder(szFolder, sizeof(szFolder));
+    RecordInRegistry(szVersion, szFolder);
 
     // The manifest asks for the themed common controls, which must be
     // loaded before the dialog is made.

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "update/result_codes.h"
+
 namespace {
 
 // Large blocks: the copy of a large installer runs in the thousands of
@@ -83,18 +85,42 @@ HRESULT CInstallerFile::Finish()
     if (!m_bWriting)
         return E_UNEXPECTED;
     Sha256Digest digest;
-    const HRESULT hr = m_hash.Finish(digest);
+    HRESULT hr = m_hash.Finish(digest);
+    FileIdentity written;
+    if (SUCCEEDED(hr))
+        hr = IdentityOf(m_file.Get(), written);
     if (FAILED(hr))
         return hr;
     // Back to back: the writing handle must be gone before the reading one
     // that denies writing can be had.
     m_file.Reset();
     m_bWriting = false;
+    OnWritingClosed();
     m_file.Reset(CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file)
         return LastError();
+    FileIdentity reopened;
+    hr = IdentityOf(m_file.Get(), reopened);
+    if (SUCCEEDED(hr) && !(reopened == written))
+        hr = E_INSTALLER_REPLACED;
+    if (FAILED(hr))
+    {
+        m_file.Reset();
+        return hr;
+    }
     m_written = digest;
+    return S_OK;
+}
+
+HRESULT CInstallerFile::IdentityOf(HANDLE hFile, FileIdentity& identity)
+{
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(hFile, &info))
+        return LastError();
+    identity.dwVolumeSerialNumber = info.dwVolumeSerialNumber;
+    identity.nFileIndexHigh = info.nFileIndexHigh;
+    identity.nFileIndexLow = info.nFileIndexLow;
     return S_OK;
 }
 

@@ -5,7 +5,10 @@
 // writing ends it is at once opened again for reading, still denying writing
 // and deleting to others, and held so until the shell has started it: the
 // bytes checked are the bytes started. (The shell cannot start a file that
-// is open for writing, so the writing handle cannot be the one held.)
+// is open for writing, so the writing handle cannot be the one held.) The
+// file opened again must be the file written, by its volume and file index:
+// in the moment between the two handles another process could have put a
+// file of its own in its place.
 //
 // A download that does not complete takes its file away again: a part of an
 // installer is no installer.
@@ -26,7 +29,7 @@ class CInstallerFile
 {
 public:
     CInstallerFile() = default;
-    ~CInstallerFile();
+    virtual ~CInstallerFile();
 
     CInstallerFile(const CInstallerFile&) = delete;
     CInstallerFile& operator=(const CInstallerFile&) = delete;
@@ -41,7 +44,9 @@ public:
     // Appends whatever the stream holds beyond what was appended before, up
     // to its present end. S_OK, or the failure of the read or the write.
     HRESULT AppendFrom(IStream* pStream);
-    // Ends the writing and holds the file for reading. S_OK, or why not.
+    // Ends the writing and holds the file for reading. S_OK,
+    // E_INSTALLER_REPLACED (nothing held) when the file found by its path is
+    // no longer the one written, or the system's error.
     HRESULT Finish();
 
     // Of the held file: its whole size (S_OK; E_UNEXPECTED, cbSize
@@ -56,7 +61,27 @@ public:
     void Release();
     void Discard();
 
+protected:
+    // Called between the writing handle's close and the reopening: the
+    // moment another process could take.
+    virtual void OnWritingClosed() {}
+
 private:
+    // What tells one file from another on its volume.
+    struct FileIdentity
+    {
+        DWORD dwVolumeSerialNumber = 0;
+        DWORD nFileIndexHigh = 0;
+        DWORD nFileIndexLow = 0;
+
+        bool operator==(const FileIdentity& other) const
+        {
+            return dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+                   nFileIndexHigh == other.nFileIndexHigh && nFileIndexLow == other.nFileIndexLow;
+        }
+    };
+    static HRESULT IdentityOf(HANDLE hFile, FileIdentity& identity);
+
     std::string m_path;
     fw::CFileHandle m_file;
     bool m_bWriting = false;

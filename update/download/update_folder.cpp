@@ -15,6 +15,65 @@ namespace {
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kLocalAppDataValue[] = "Local AppData";
 constexpr DWORD kValueReadLimit = 260;
+
+// The name to reach an entry by: the short one when the long one does not
+// fit the code page (it comes with '?', which no file name holds).
+const char* EntryName(const WIN32_FIND_DATAA& data)
+{
+    if (std::strchr(data.cFileName, '?') != nullptr && data.cAlternateFileName[0] != '\0')
+        return data.cAlternateFileName;
+    return data.cFileName;
+}
+
+// Deletes what the folder holds but keep, going into sub-folders but never
+// through a link. Returns the name of the first file it leaves.
+std::string DeleteContents(const std::string& folder, const std::string& keep)
+{
+    std::string leftover;
+    WIN32_FIND_DATAA data = {};
+    fw::CFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!find)
+        return leftover;
+    do
+    {
+        const char* pszName = EntryName(data);
+        if (std::strcmp(pszName, ".") == 0 || std::strcmp(pszName, "..") == 0 ||
+            (!keep.empty() && lstrcmpiA(pszName, keep.c_str()) == 0))
+            continue;
+        const std::string path = folder + "\\" + pszName;
+        const DWORD dwAttributes = data.dwFileAttributes;
+        // A read-only file is as deletable for its owner as any other.
+        if (dwAttributes & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesA(path.c_str(), dwAttributes & ~FILE_ATTRIBUTE_READONLY);
+        if (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        {
+            if (!(dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                DeleteContents(path, std::string());
+            RemoveDirectoryA(path.c_str());
+        }
+        else if (!DeleteFileA(path.c_str()) && leftover.empty())
+        {
+            leftover = pszName;
+        }
+    } while (FindNextFileA(find.Get(), &data));
+    return leftover;
+}
+
+// A link in the place of the folder would take the emptying elsewhere: it
+// goes, and a real folder takes its place.
+bool ReplaceLinkWithFolder(const boost::filesystem::path& path)
+{
+    const DWORD dwAttributes = GetFileAttributesA(path.string().c_str());
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES || !(dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+    if (!RemoveDirectoryA(path.string().c_str()) || !CreateDirectoryA(path.string().c_str(), nullptr))
+    {
+        ShowSystemError(GetLastError());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool GetLocalAppDataFolder(char* pszBuffer, size_t cchBuffer)
@@ -57,7 +116,10 @@ bool PrepareUpdateFolderPath(std::string& folder)
             ShowSystemError(static_cast<DWORD>(ec.value()));
             return false;
         }
+        if (!ReplaceLinkWithFolder(path))
+            return false;
         folder = path.generic_string();
+        ClearUpdateFolder(folder, std::string());
         return true;
     }
     catch (...)
@@ -65,6 +127,11 @@ bool PrepareUpdateFolderPath(std::string& folder)
         ShowSystemError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
+}
+
+std::string ClearUpdateFolder(const std::string& folder, const std::string& keep)
+{
+    return folder.empty() ? std::string() : DeleteContents(folder, keep);
 }
 
 std::string MakeInstallerPath(const std::string& folder, const VersionNumber& version)

@@ -54,9 +54,13 @@ KeyProblem CUpdateKeys::AddPem(const std::string& pem)
     if (!CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()),
                               CRYPT_STRING_BASE64HEADER, der.data(), &cbDer, nullptr, nullptr))
         return KeyProblem::NotPem;
+    return AddDer(der.data(), cbDer);
+}
 
+KeyProblem CUpdateKeys::AddDer(const BYTE* pbDer, DWORD cbDer)
+{
     CDecoded<CERT_PUBLIC_KEY_INFO> info;
-    if (!Decode(X509_PUBLIC_KEY_INFO, der.data(), cbDer, info))
+    if (pbDer == nullptr || cbDer == 0 || !Decode(X509_PUBLIC_KEY_INFO, pbDer, cbDer, info))
         return KeyProblem::NotPublicKey;
     // An EC public key whose parameters name the curve P-256.
     const CRYPT_ALGORITHM_IDENTIFIER& algorithm = info.p->Algorithm;

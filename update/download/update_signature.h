@@ -40,6 +40,8 @@ public:
 
     // A public key as "openssl pkey -pubout" writes it.
     KeyProblem AddPem(const std::string& pem);
+    // The same key as DER, a SubjectPublicKeyInfo.
+    KeyProblem AddDer(const BYTE* pbDer, DWORD cbDer);
     size_t Count() const { return m_keys.size(); }
 
     // A valid signature by any one of the keys counts.

@@ -4,12 +4,12 @@
 
 bool IsTrustedUpdateInfo(const UpdateInfo& info)
 {
-    if (g_rgpszUpdatePublicKeys[0] == nullptr)
+    if (g_rgUpdatePublicKeys[0].pbDer == nullptr)
         return true;
     // A built-in key this system cannot read verifies nothing, but it still
     // means the publisher signs: with no key left, nothing is trusted.
     CUpdateKeys keys;
-    for (const char* const* ppszPem = g_rgpszUpdatePublicKeys; *ppszPem != nullptr; ++ppszPem)
-        keys.AddPem(*ppszPem);
+    for (const UpdatePublicKey* pKey = g_rgUpdatePublicKeys; pKey->pbDer != nullptr; ++pKey)
+        keys.AddDer(pKey->pbDer, pKey->cbDer);
     return keys.Check(info) == UpdateTrust::Trusted;
 }

@@ -6,7 +6,15 @@
 
 #include "update/wizard/update_info.h"
 
-// The PEM texts of the keys built in at configure time, ending with null.
-extern const char* const g_rgpszUpdatePublicKeys[];
+// One key built in at configure time: the DER bytes of its
+// SubjectPublicKeyInfo, as "openssl pkey -pubin -outform DER" writes them.
+struct UpdatePublicKey
+{
+    const unsigned char* pbDer;
+    unsigned long cbDer;
+};
+
+// The keys built in, ending with an entry without bytes.
+extern const UpdatePublicKey g_rgUpdatePublicKeys[];
 
 bool IsTrustedUpdateInfo(const UpdateInfo& info);

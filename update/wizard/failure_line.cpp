@@ -93,6 +93,9 @@ std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen)
 
 std::string SaveFailureLine(HRESULT hr)
 {
+    // No failure of the system: another program's file took its place.
+    if (hr == E_INSTALLER_REPLACED)
+        return FormatResourceString(IDS_FAIL_REPLACED);
     return FormatResourceString(IDS_FAIL_SAVE, SystemErrorText(SystemErrorOf(hr)).c_str());
 }
 

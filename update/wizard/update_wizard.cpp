@@ -1,6 +1,7 @@
 #include "update/wizard/update_wizard.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include "framework/handles.h"
 #include "update/download/update_folder.h"
@@ -289,6 +290,16 @@ HRESULT CUpdateWizard::VerifyInstaller()
 
 HRESULT CUpdateWizard::StartInstaller()
 {
+    // Whatever came into the folder since the run began goes first: the
+    // installer would load a library lying beside it.
+    const std::string leftover =
+        ClearUpdateFolder(m_updateFolder, PathFindFileNameA(GetInstallerPath().c_str()));
+    if (!leftover.empty())
+    {
+        m_installerFile.Release();
+        m_failureLine = FormatResourceString(IDS_FAIL_FOLDER_NOT_EMPTY, leftover.c_str());
+        return E_UPDATE_FOLDER_NOT_EMPTY;
+    }
     // Started while still held, so that nothing can change it in between.
     const HRESULT hr = ShellExecuteResult(ShellExecuteA(nullptr, "open", GetInstallerPath().c_str(),
                                                         nullptr, nullptr, SW_SHOWNORMAL));
