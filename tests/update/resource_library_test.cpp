@@ -1,15 +1,17 @@
-// The resource libraries, English beside the updater and German in de\, as
-// the updater loads them: every dialog with its controls, every string with
-// the arguments its callers pass, room for every text at the DPI of the run
-// (and, run once more by this program, at 144 and 192 DPI), and no mnemonic
-// twice on a page.
+// The resource libraries, English beside the updater, German in de\ and
+// Russian in ru\, as the updater loads them: every dialog with its controls,
+// every string with the arguments its callers pass, room for every text at the
+// DPI of the run and at 144 and 192 DPI, and no mnemonic twice on a page.
+// The updater reads its texts in the system's ANSI code page, so each library
+// is checked in a run whose code page is its language's (1252 for English and
+// German, 1251 for Russian: tests/update/CMakeLists.txt); in a run of another
+// code page its cases are skipped.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +36,10 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT uMsg, WPARAM, LPARAM)
     return uMsg == WM_INITDIALOG ? TRUE : FALSE;
 }
 
+// The size units take one number: a value (".1f"), or the number already in
+// the user's format ("s").
+const char kSizeNumber[] = "number";
+
 // Every string the updater loads, with the printf conversions its callers
 // pass, in order.
 struct StringSpec
@@ -52,8 +58,8 @@ const StringSpec kStrings[] = {
     {IDS_WAITING_FOR_SERVER, ""},   {IDS_NOTES_UNAVAILABLE, "s"},
     {IDS_FINISH_HEADER_OFFLINE, ""}, {IDS_FINISH_HEADER_UP_TO_DATE, ""},
     {IDS_FINISH_HEADER_FAILED, ""}, {IDS_FINISH_HEADER_CANCELLED, ""},
-    {IDS_SIZE_BYTES, "u"},          {IDS_SIZE_KB, ".1f"},           {IDS_SIZE_MB, ".1f"},
-    {IDS_SIZE_GB, ".1f"},           {IDS_FIGURES_RECEIVED, "s"},    {IDS_FIGURES_OF, "ss"},
+    {IDS_SIZE_BYTES, "u"},          {IDS_SIZE_KB, kSizeNumber},     {IDS_SIZE_MB, kSizeNumber},
+    {IDS_SIZE_GB, kSizeNumber},     {IDS_FIGURES_RECEIVED, "s"},    {IDS_FIGURES_OF, "ss"},
     {IDS_FIGURES_OF_TIME_LEFT, "sss"}, {IDS_TIME_LEFT_SECONDS, "u"}, {IDS_TIME_LEFT_MINUTE, ""},
     {IDS_TIME_LEFT_MINUTES, "u"},   {IDS_TIME_LEFT_HOUR, ""},       {IDS_TIME_LEFT_HOURS, "u"},
     {IDS_CLOSE_HOLDER, "s"},        {IDS_CLOSE_HOLDERS, "s"},
@@ -80,6 +86,54 @@ std::string Conversions(const std::string& format)
     return result;
 }
 
+bool TakesConversions(const std::string& format, const char* pszConversions)
+{
+    const std::string conversions = Conversions(format);
+    if (pszConversions == kSizeNumber)
+        return conversions == ".1f" || conversions == "s";
+    return conversions == pszConversions;
+}
+
+// A library and the ANSI code page of the Windows of its language. The
+// system's texts are Windows' own in that language, the longest that a
+// failure line quotes (ERROR_SHARING_VIOLATION), and the long date and time
+// of the longest day.
+struct Library
+{
+    const char* pszName;
+    const char* pszPath;
+    UINT uCodePage;
+    const wchar_t* pszSystemText;
+    const wchar_t* pszLongDate;
+};
+const Library kLibraries[] = {
+    {"en", "res.dll", 1252,
+     L"The process cannot access the file because it is being used by another process.",
+     L"Wednesday, 31 December 2099 23:59"},
+    {"de", "de\\res.dll", 1252,
+     L"Der Prozess kann nicht auf die Datei zugreifen, da sie von einem anderen Prozess "
+     L"verwendet wird.",
+     L"Mittwoch, 31. Dezember 2099 23:59"},
+    {"ru", "ru\\res.dll", 1251,
+     L"Процесс не может получить доступ к файлу, так как этот файл занят другим процессом.",
+     L"среда, 31 декабря 2099 г. 23:59"},
+};
+
+std::string AnsiOf(const wchar_t* pszText)
+{
+    char szText[600] = {};
+    WideCharToMultiByte(CP_ACP, 0, pszText, -1, szText, sizeof(szText) - 1, nullptr, nullptr);
+    return szText;
+}
+
+// The letter that a mnemonic stands for, in either case.
+int MnemonicLetter(char chLetter)
+{
+    char szLetter[2] = {chLetter, '\0'};
+    CharLowerBuffA(szLetter, 1);
+    return static_cast<unsigned char>(szLetter[0]);
+}
+
 std::vector<HWND> ChildrenOf(HWND hParent)
 {
     std::vector<HWND> children;
@@ -89,7 +143,7 @@ std::vector<HWND> ChildrenOf(HWND hParent)
     return children;
 }
 
-class ResourceLibraryTest : public ::testing::TestWithParam<const char*>
+class ResourceLibraryTest : public ::testing::TestWithParam<Library>
 {
 protected:
     static void SetUpTestSuite()
@@ -111,7 +165,10 @@ protected:
 
     void SetUp() override
     {
-        m_hLib = LoadLibraryA((testsupport::BinDir() / GetParam()).string().c_str());
+        if (GetACP() != GetParam().uCodePage)
+            GTEST_SKIP() << "shown in code page " << GetParam().uCodePage << ", this run has "
+                         << GetACP();
+        m_hLib = LoadLibraryA((testsupport::BinDir() / GetParam().pszPath).string().c_str());
         ASSERT_NE(m_hLib, nullptr);
         m_hPrevious = g_module.SetResourceInstance(m_hLib);
     }
@@ -138,6 +195,19 @@ protected:
         char szText[1024] = {};
         LoadStringA(m_hLib, uId, szText, sizeof(szText));
         return szText;
+    }
+
+    // Whether the ANSI code page has every character of the string, so that
+    // none comes out as '?'.
+    bool HeldByCodePage(UINT uId)
+    {
+        const wchar_t* pszText = nullptr;
+        const int cch = LoadStringW(m_hLib, uId, reinterpret_cast<LPWSTR>(&pszText), 0);
+        BOOL bDefaultUsed = FALSE;
+        char szText[1024];
+        return cch > 0 && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, pszText, cch, szText,
+                                              sizeof(szText), nullptr, &bDefaultUsed) == cch &&
+               !bDefaultUsed;
     }
 
     // The string as a printf format with the arguments that follow.
@@ -193,14 +263,26 @@ protected:
         EXPECT_LE(rcText.bottom, rcClient.bottom);
     }
 
+    // A size in megabytes as the updater shows it, in the form of number that
+    // the library's unit takes.
+    std::string SizeText(double dMegabytes)
+    {
+        if (Conversions(StringOf(IDS_SIZE_MB)) != "s")
+            return Format(IDS_SIZE_MB, dMegabytes);
+        char szNumber[64] = {};
+        std::snprintf(szNumber, sizeof(szNumber), "%.1f", dMegabytes);
+        char szLocal[64] = {};
+        GetNumberFormatA(LOCALE_USER_DEFAULT, 0, szNumber, nullptr, szLocal, sizeof(szLocal));
+        return Format(IDS_SIZE_MB, szLocal);
+    }
+
     // The texts that the updater puts into its controls, the longest it can.
     std::map<int, std::vector<std::string>> LongestTexts()
     {
-        const std::string size = Format(IDS_SIZE_MB, 1023.9);
+        const std::string size = SizeText(1023.9);
+        const std::string systemText = AnsiOf(GetParam().pszSystemText);
         // Four numbers of the most digits "%d" writes.
         const char kLongestVersion[] = "-2147483648.-2147483648.-2147483648.-2147483648";
-        const char kSystemText[] =
-            "The process cannot access the file because it is being used by another process.";
         std::map<int, std::vector<std::string>> texts = {
             {IDC_RETRIEVE_STATUS, {StringOf(IDS_WAITING_FOR_SERVER)}},
             {IDC_VERSION_LINE, {Format(IDS_VERSION_LINE, "2.5.0.301")}},
@@ -216,9 +298,9 @@ protected:
                                StringOf(IDS_UPDATE_FAILED), StringOf(IDS_CANCELLED)}},
             {IDC_FINISH_DETAIL, {Format(IDS_FAIL_HTTP_STATUS, 503u, "Service Unavailable"),
                                  Format(IDS_FAIL_TOO_LARGE, size.c_str(), size.c_str()),
-                                 Format(IDS_FAIL_SAVE, kSystemText),
-                                 Format(IDS_FAIL_START, kSystemText),
-                                 Format(IDS_FAIL_EXPIRED, "Wednesday, 31 December 2099 23:59"),
+                                 Format(IDS_FAIL_SAVE, systemText.c_str()),
+                                 Format(IDS_FAIL_START, systemText.c_str()),
+                                 Format(IDS_FAIL_EXPIRED, AnsiOf(GetParam().pszLongDate).c_str()),
                                  Format(IDS_FAIL_ROLLED_BACK, kLongestVersion, kLongestVersion),
                                  StringOf(IDS_FAIL_NOT_WEB_ADDRESS),
                                  StringOf(IDS_FAIL_INSECURE_ADDRESS),
@@ -237,8 +319,10 @@ protected:
     std::vector<HWND> m_windows;
 };
 
-INSTANTIATE_TEST_SUITE_P(Languages, ResourceLibraryTest,
-                         ::testing::Values("res.dll", "de\\res.dll"));
+INSTANTIATE_TEST_SUITE_P(Languages, ResourceLibraryTest, ::testing::ValuesIn(kLibraries),
+                         [](const ::testing::TestParamInfo<Library>& info) {
+                             return std::string(info.param.pszName);
+                         });
 
 TEST_P(ResourceLibraryTest, WizardFrameIsCreatedHiddenWithItsButtons)
 {
@@ -337,7 +421,8 @@ TEST_P(ResourceLibraryTest, EveryStringExistsAndTakesItsCallersArguments)
         EXPECT_FALSE(text.empty()) << spec.uId;
         // 177 is read with room for 519 characters, all others 259.
         EXPECT_LT(text.size(), spec.uId == IDS_NO_ADMIN_NOTICE ? 520u : 260u) << spec.uId;
-        EXPECT_EQ(Conversions(text), spec.pszConversions) << spec.uId << ": " << text;
+        EXPECT_TRUE(TakesConversions(text, spec.pszConversions)) << spec.uId << ": " << text;
+        EXPECT_TRUE(HeldByCodePage(spec.uId)) << spec.uId << ": " << text;
     }
     EXPECT_EQ(StringOf(IDS_UPDATE_INFO_URL), ZSP_TEST_UPDATE_INFO_URL);
     EXPECT_EQ(StringOf(IDS_DOWNLOAD_PAGE_URL), ZSP_TEST_DOWNLOAD_PAGE_URL);
@@ -424,26 +509,26 @@ TEST_P(ResourceLibraryTest, NoMnemonicTwiceOnAPage)
             const size_t i = text.find('&');
             if (i != std::string::npos && i + 1 < text.size())
             {
-                EXPECT_TRUE(letters.insert(std::tolower(static_cast<unsigned char>(text[i + 1]))).second)
+                EXPECT_TRUE(letters.insert(MnemonicLetter(text[i + 1])).second)
                     << nPage << ": " << text;
             }
         }
     }
 }
 
-TEST(DialogLayout, DialogsFitAtHigherDpi)
+TEST_P(ResourceLibraryTest, DialogsFitAtHigherDpi)
 {
     char szSelf[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    const std::string filter =
+        std::string(" --gtest_filter=*/ResourceLibraryTest.DialogsFitTheirTexts/") + GetParam().pszName;
     for (DWORD dwDpi : {144u, 192u})
     {
         SCOPED_TRACE(dwDpi);
         testsupport::ScopedDpi dpi(dwDpi);
         SetEnvironmentVariableA("ZSP_TEST_DPI", std::to_string(dwDpi).c_str());
         DWORD dwExit = 1;
-        EXPECT_TRUE(testsupport::RunToExit(testsupport::Quoted(szSelf) +
-                                               " --gtest_filter=*/ResourceLibraryTest.DialogsFitTheirTexts/*",
-                                           60000, &dwExit));
+        EXPECT_TRUE(testsupport::RunToExit(testsupport::Quoted(szSelf) + filter, 60000, &dwExit));
         EXPECT_EQ(dwExit, 0u);
         SetEnvironmentVariableA("ZSP_TEST_DPI", nullptr);
     }
