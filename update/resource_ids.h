@@ -85,7 +85,8 @@
 #define IDS_FINISH_HEADER_FAILED 194
 #define IDS_FINISH_HEADER_CANCELLED 195
 
-// Sizes: %u bytes below one kilobyte, else %.1f of the unit.
+// Sizes: %u bytes below one kilobyte, else %s the number of the unit, with
+// one decimal in the user's format (FormatOneDecimal).
 #define IDS_SIZE_BYTES 200
 #define IDS_SIZE_KB 201
 #define IDS_SIZE_MB 202

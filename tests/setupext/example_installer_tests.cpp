@@ -31,17 +31,20 @@ struct Flavour
     bool bOutsideCodePage;
 };
 
-// The ANSI installer works only in folders that the ANSI code page holds;
-// the Unicode ones are given Cyrillic and Chinese names. The 64-bit build
-// makes NSIS's one 64-bit flavour.
-const Flavour kFlavours[] = {
+// The ANSI installer works only in folders that the ANSI code page holds:
+// Latin names, or Cyrillic ones under code page 1251 (the session ru); the
+// Unicode ones are given Cyrillic and Chinese names. The 64-bit build makes
+// NSIS's one 64-bit flavour.
+std::vector<Flavour> Flavours()
+{
 #ifdef _WIN64
-    {"amd64", L"Почта 邮件", L"Продукт 产品", true},
+    return {{"amd64", L"Почта 邮件", L"Продукт 产品", true}};
 #else
-    {"ansi", L"Kestrix mail", L"Vexil ZSP", false},
-    {"unicode", L"Почта 邮件", L"Продукт 产品", true},
+    const Flavour ansi = GetACP() == 1251 ? Flavour{"ansi", L"Почта", L"Продукт", false}
+                                          : Flavour{"ansi", L"Kestrix mail", L"Vexil ZSP", false};
+    return {ansi, {"unicode", L"Почта 邮件", L"Продукт 产品", true}};
 #endif
-};
+}
 
 bool IsOutsideCodePage(const wchar_t* pszName)
 {
@@ -121,7 +124,7 @@ protected:
     std::filesystem::path m_installer;
 };
 
-INSTANTIATE_TEST_SUITE_P(Flavours, ExampleInstallerTest, testing::ValuesIn(kFlavours),
+INSTANTIATE_TEST_SUITE_P(Flavours, ExampleInstallerTest, testing::ValuesIn(Flavours()),
                          [](const testing::TestParamInfo<Flavour>& info) {
                              return std::string(info.param.pszName);
                          });

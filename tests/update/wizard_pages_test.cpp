@@ -173,13 +173,13 @@ TEST_F(WizardPagesTest, SizesFromTwoGibibytesUpAreShownPositive)
 {
     m_pWizard->m_installerSize = 2147483648u;
     m_pWizard->SetActivePage(kPageNextAction);
-    EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 2048.0 MB");
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 2,048.0 MB");
     delete m_pWizard;
     m_pWizard = new CUpdateWizard;
     ASSERT_NE(m_pWizard->Create(nullptr, 0), nullptr);
     m_pWizard->m_installerSize = 4294967295u;
     m_pWizard->SetActivePage(kPageNextAction);
-    EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 4096.0 MB");
+    EXPECT_EQ(testsupport::TextOf(Control(IDC_SIZE_LINE)), "Download size: 4,096.0 MB");
 }
 
 TEST_F(WizardPagesTest, CloseStoresTheAdministratorsChoice)

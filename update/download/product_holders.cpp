@@ -233,8 +233,17 @@ bool IsInsideFolder(const char* pszPath, const std::string& folder)
     const size_t cchFolder = folder.size();
     if (cchFolder == 0 || std::strlen(pszPath) <= cchFolder + 1 || pszPath[cchFolder] != '\\')
         return false;
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, pszPath, static_cast<int>(cchFolder),
-                          folder.c_str(), static_cast<int>(cchFolder)) == CSTR_EQUAL;
+    // As the file system compares names: in UTF-16 from the ANSI code page,
+    // the case of every letter ignored. The invariant locale would read the
+    // 8-bit text in code page 1252 and tell "Я" from "я" under 1251.
+    std::wstring widePath;
+    std::wstring wideFolder;
+    if (!fw::AnsiToWide(std::string(pszPath, cchFolder).c_str(), widePath) ||
+        !fw::AnsiToWide(folder.c_str(), wideFolder))
+        return false;
+    return CompareStringOrdinal(widePath.c_str(), static_cast<int>(widePath.size()),
+                                wideFolder.c_str(), static_cast<int>(wideFolder.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 std::string JoinHolderNames(const std::vector<ProductHolder>& holders)

@@ -85,10 +85,11 @@ std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, u
     return FormatResourceString(IDS_FAIL_UNREACHABLE);
 }
 
-std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen)
+std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen, LCID lcid)
 {
     return FormatResourceString(cbSeen > cbAnnounced ? IDS_FAIL_TOO_LARGE : IDS_FAIL_TOO_SMALL,
-                                FormatByteSize(cbAnnounced).c_str(), FormatByteSize(cbSeen).c_str());
+                                FormatByteSize(cbAnnounced, lcid).c_str(),
+                                FormatByteSize(cbSeen, lcid).c_str());
 }
 
 std::string SaveFailureLine(HRESULT hr)

@@ -20,8 +20,9 @@ std::string RolledBackFailureLine(const VersionNumber& offered, const VersionNum
 // The download of the installer, announced at cbInstaller bytes, ended with
 // hResult.
 std::string InstallerFailureLine(HRESULT hResult, const CDownloader& download, uint64_t cbInstaller);
-// The installer announced at cbAnnounced bytes came with cbSeen.
-std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen);
+// The installer announced at cbAnnounced bytes came with cbSeen; the sizes in
+// the locale's format.
+std::string SizeFailureLine(uint64_t cbAnnounced, uint64_t cbSeen, LCID lcid = LOCALE_USER_DEFAULT);
 // The installer could not be saved or started, for the system's reason hr.
 std::string SaveFailureLine(HRESULT hr);
 std::string StartFailureLine(HRESULT hr);

@@ -9,6 +9,7 @@
 #include "update/update_globals.h"
 #include "update/update_settings.h"
 #include "update/wizard/browser_events.h"
+#include "update/wizard/progress_figures.h"
 #include "update/wizard/resource_text.h"
 #include "update/wizard/update_info.h"
 #include "update/wizard/update_wizard.h"
@@ -142,10 +143,7 @@ void CPgUpdateNextAction::OnActivate()
         m_hWnd, IDC_VERSION_LINE,
         FormatResourceString(IDS_VERSION_LINE, m_pWizard->m_availableVersion.Text().c_str()).c_str());
 
-    const double dMegabytes =
-        static_cast<double>(m_pWizard->m_installerSize) * (1.0 / 1024) * (1.0 / 1024);
-    ::SetDlgItemTextA(m_hWnd, IDC_SIZE_LINE,
-                      FormatResourceString(IDS_SIZE_LINE, dMegabytes).c_str());
+    ::SetDlgItemTextA(m_hWnd, IDC_SIZE_LINE, FormatSizeLine(m_pWizard->m_installerSize).c_str());
 
     if (g_bUserIsAdmin)
     {

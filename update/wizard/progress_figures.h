@@ -7,9 +7,19 @@
 
 #include <string>
 
+// dValue (not negative) with one decimal in the format of the locale: its
+// decimal separator and digit grouping, "1,023.9" in en-US, "1.023,9" in
+// de-DE. The text is in the system's ANSI code page.
+std::string FormatOneDecimal(double dValue, LCID lcid = LOCALE_USER_DEFAULT);
+
 // "12.3 MB" and its kin: whole bytes below one kilobyte, otherwise one
-// decimal of kilobytes, megabytes or gigabytes (of 1024).
-std::string FormatByteSize(ULONGLONG cbSize);
+// decimal of kilobytes, megabytes or gigabytes (of 1024), the number in the
+// locale's format.
+std::string FormatByteSize(ULONGLONG cbSize, LCID lcid = LOCALE_USER_DEFAULT);
+
+// The next-action page's size line: string 175 formatted with the
+// installer's size in megabytes, its number in the locale's format.
+std::string FormatSizeLine(DWORD cbInstaller, LCID lcid = LOCALE_USER_DEFAULT);
 
 // "about 2 minutes left" and its kin, rounded so that the figure does not
 // jump about: seconds in fives below a minute, then minutes, then hours.
