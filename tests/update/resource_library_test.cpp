@@ -27,6 +27,7 @@
 #include "update/exe_module.h"
 #include "update/resource_ids.h"
 #include "update/resource_mgr.h"
+#include "update/wizard/progress_figures.h"
 #include "update/wizard/wizard_header.h"
 
 namespace {
@@ -35,10 +36,6 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT uMsg, WPARAM, LPARAM)
 {
     return uMsg == WM_INITDIALOG ? TRUE : FALSE;
 }
-
-// The size units take one number: a value (".1f"), or the number already in
-// the user's format ("s").
-const char kSizeNumber[] = "number";
 
 // Every string the updater loads, with the printf conversions its callers
 // pass, in order.
@@ -58,8 +55,8 @@ const StringSpec kStrings[] = {
     {IDS_WAITING_FOR_SERVER, ""},   {IDS_NOTES_UNAVAILABLE, "s"},
     {IDS_FINISH_HEADER_OFFLINE, ""}, {IDS_FINISH_HEADER_UP_TO_DATE, ""},
     {IDS_FINISH_HEADER_FAILED, ""}, {IDS_FINISH_HEADER_CANCELLED, ""},
-    {IDS_SIZE_BYTES, "u"},          {IDS_SIZE_KB, kSizeNumber},     {IDS_SIZE_MB, kSizeNumber},
-    {IDS_SIZE_GB, kSizeNumber},     {IDS_FIGURES_RECEIVED, "s"},    {IDS_FIGURES_OF, "ss"},
+    {IDS_SIZE_BYTES, "u"},          {IDS_SIZE_KB, "s"},     {IDS_SIZE_MB, "s"},
+    {IDS_SIZE_GB, "s"},     {IDS_FIGURES_RECEIVED, "s"},    {IDS_FIGURES_OF, "ss"},
     {IDS_FIGURES_OF_TIME_LEFT, "sss"}, {IDS_TIME_LEFT_SECONDS, "u"}, {IDS_TIME_LEFT_MINUTE, ""},
     {IDS_TIME_LEFT_MINUTES, "u"},   {IDS_TIME_LEFT_HOUR, ""},       {IDS_TIME_LEFT_HOURS, "u"},
     {IDS_CLOSE_HOLDER, "s"},        {IDS_CLOSE_HOLDERS, "s"},
@@ -89,8 +86,6 @@ std::string Conversions(const std::string& format)
 bool TakesConversions(const std::string& format, const char* pszConversions)
 {
     const std::string conversions = Conversions(format);
-    if (pszConversions == kSizeNumber)
-        return conversions == ".1f" || conversions == "s";
     return conversions == pszConversions;
 }
 
@@ -263,23 +258,10 @@ protected:
         EXPECT_LE(rcText.bottom, rcClient.bottom);
     }
 
-    // A size in megabytes as the updater shows it, in the form of number that
-    // the library's unit takes.
-    std::string SizeText(double dMegabytes)
-    {
-        if (Conversions(StringOf(IDS_SIZE_MB)) != "s")
-            return Format(IDS_SIZE_MB, dMegabytes);
-        char szNumber[64] = {};
-        std::snprintf(szNumber, sizeof(szNumber), "%.1f", dMegabytes);
-        char szLocal[64] = {};
-        GetNumberFormatA(LOCALE_USER_DEFAULT, 0, szNumber, nullptr, szLocal, sizeof(szLocal));
-        return Format(IDS_SIZE_MB, szLocal);
-    }
-
     // The texts that the updater puts into its controls, the longest it can.
     std::map<int, std::vector<std::string>> LongestTexts()
     {
-        const std::string size = SizeText(1023.9);
+        const std::string size = Format(IDS_SIZE_MB, FormatOneDecimal(1023.9).c_str());
         const std::string systemText = AnsiOf(GetParam().pszSystemText);
         // Four numbers of the most digits "%d" writes.
         const char kLongestVersion[] = "-2147483648.-2147483648.-2147483648.-2147483648";

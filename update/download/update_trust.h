@@ -17,4 +17,8 @@ struct UpdatePublicKey
 // The keys built in, ending with an entry without bytes.
 extern const UpdatePublicKey g_rgUpdatePublicKeys[];
 
+// Whether the publisher's keys are built in: the publisher signs, and
+// nothing that an unsigned connection could change is taken.
+bool UpdatesAreSigned();
+
 bool IsTrustedUpdateInfo(const UpdateInfo& info);

@@ -199,7 +199,7 @@ HRESULT CPgUpdateRetrieveUpdate::ParseUpdateInfo(std::istream& in)
     // Where the publisher signs, the installer comes only over a connection
     // that nobody on the way can read or change: a swapped installer would
     // be caught by its digest, but only once all of it had come.
-    const bool bSigned = g_rgpszUpdatePublicKeys[0] != nullptr;
+    const bool bSigned = UpdatesAreSigned();
     if (bSigned && !IsSecureWebAddress(info.installerUrl))
         return E_UPDATE_INFO_INSECURE_ADDRESS;
     // A file past its time may be an old one served again.
