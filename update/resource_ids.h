@@ -103,3 +103,7 @@
 // one program, or of several.
 #define IDS_CLOSE_HOLDER 212
 #define IDS_CLOSE_HOLDERS 213
+
+// Shown in place of release notes that a build with the publisher's keys
+// does not take from a plain http address; %s their address.
+#define IDS_NOTES_NOT_SECURE 224

@@ -56,7 +56,7 @@ const StringSpec kStrings[] = {
     {IDS_SIZE_GB, ".1f"},           {IDS_FIGURES_RECEIVED, "s"},    {IDS_FIGURES_OF, "ss"},
     {IDS_FIGURES_OF_TIME_LEFT, "sss"}, {IDS_TIME_LEFT_SECONDS, "u"}, {IDS_TIME_LEFT_MINUTE, ""},
     {IDS_TIME_LEFT_MINUTES, "u"},   {IDS_TIME_LEFT_HOUR, ""},       {IDS_TIME_LEFT_HOURS, "u"},
-    {IDS_CLOSE_HOLDER, "s"},        {IDS_CLOSE_HOLDERS, "s"},
+    {IDS_CLOSE_HOLDER, "s"},        {IDS_CLOSE_HOLDERS, "s"},       {IDS_NOTES_NOT_SECURE, "s"},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".

@@ -2,9 +2,14 @@
 
 #include "update/download/update_signature.h"
 
+bool UpdatesAreSigned()
+{
+    return g_rgpszUpdatePublicKeys[0] != nullptr;
+}
+
 bool IsTrustedUpdateInfo(const UpdateInfo& info)
 {
-    if (g_rgpszUpdatePublicKeys[0] == nullptr)
+    if (!UpdatesAreSigned())
         return true;
     // A built-in key this system cannot read verifies nothing, but it still
     // means the publisher signs: with no key left, nothing is trusted.

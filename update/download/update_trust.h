@@ -9,4 +9,8 @@
 // The PEM texts of the keys built in at configure time, ending with null.
 extern const char* const g_rgpszUpdatePublicKeys[];
 
+// Whether the publisher's keys are built in: the publisher signs, and
+// nothing that an unsigned connection could change is taken.
+bool UpdatesAreSigned();
+
 bool IsTrustedUpdateInfo(const UpdateInfo& info);
