@@ -1,7 +1,9 @@
 #include "framework/ax_host.h"
 
+#include <downloadmgr.h>
 #include <mshtmhst.h>
 #include <olectl.h>
+#include <servprov.h>
 
 #include <new>
 
@@ -97,9 +99,38 @@ private:
     bool m_bFrame;
 };
 
+// The download manager the host offers its control: it takes every download
+// and starts none, so that nothing reaches the disk or the user.
+class CRefusedDownloads : public IDownloadManager, private CModuleObject
+{
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, __uuidof(IDownloadManager)))
+            return E_NOINTERFACE;
+        *ppv = static_cast<IDownloadManager*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+
+    // Success without binding the moniker: the browser leaves the download
+    // to us and shows no dialog of its own.
+    STDMETHODIMP Download(IMoniker*, IBindCtx*, DWORD, LONG, BINDINFO*, LPCOLESTR, LPCOLESTR,
+                          UINT) override
+    {
+        return S_OK;
+    }
+};
+
 class CAxHostWindow : public IOleClientSite,
                       public IOleInPlaceSite,
                       public IDocHostUIHandler,
+                      public IServiceProvider,
                       public IDispatchByIdImpl<IAxWinAmbientDispatch>,
                       private CModuleObject
 {
@@ -118,6 +149,8 @@ public:
             *ppv = static_cast<IOleInPlaceSite*>(this);
         else if (IsEqualIID(riid, IID_IDocHostUIHandler))
             *ppv = static_cast<IDocHostUIHandler*>(this);
+        else if (IsEqualIID(riid, IID_IServiceProvider))
+            *ppv = static_cast<IServiceProvider*>(this);
         else if (IsEqualIID(riid, IID_IDispatch) ||
                  IsEqualIID(riid, __uuidof(IAxWinAmbientDispatch)))
             *ppv = static_cast<IAxWinAmbientDispatch*>(this);
@@ -259,6 +292,21 @@ public:
         return S_FALSE;
     }
 
+    // IServiceProvider: the control's downloads go to the refusing manager.
+    STDMETHODIMP QueryService(REFGUID guidService, REFIID riid, void** ppv) override
+    {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualGUID(guidService, __uuidof(IDownloadManager)))
+            return E_NOINTERFACE;
+        CComPtr<CRefusedDownloads> spDownloads;
+        spDownloads.Attach(new (std::nothrow) CRefusedDownloads);
+        if (!spDownloads)
+            return E_OUTOFMEMORY;
+        return spDownloads->QueryInterface(riid, ppv);
+    }
+
     // IDispatch: the ambient properties as the control reads them.
     STDMETHODIMP Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*,
                         VARIANT* pVarResult, EXCEPINFO*, UINT*) override
@@ -277,6 +325,10 @@ public:
         case DISPID_AMBIENT_SHOWGRABHANDLES:
         case DISPID_AMBIENT_SHOWHATCHING:
             return BoolResult(false, pVarResult);
+        case DISPID_AMBIENT_DLCONTROL:
+            pVarResult->vt = VT_I4;
+            pVarResult->lVal = static_cast<LONG>(kAxDownloadControl);
+            return S_OK;
         case DISPID_AMBIENT_LOCALEID:
             pVarResult->vt = VT_I4;
             pVarResult->lVal = static_cast<LONG>(m_lcid);

@@ -3,11 +3,17 @@
 // template can name the class for a control; the code then attaches the
 // control object to it. The host and the frame and UI-window objects it
 // hands to the control count in the module's lock count while they live.
+//
+// What a hosted browser shows may come from anywhere, so the host lets it
+// act on nothing: its documents run no script, Java, behaviours or ActiveX
+// controls, download no controls and no frames, follow no refresh, show no
+// messages of their own, and every file download is refused.
 #pragma once
 
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
+#include <mshtmdid.h>
 
 #include "framework/window.h"
 
@@ -48,6 +54,13 @@ IAxWinAmbientDispatch : public IDispatch
 };
 
 constexpr char kAxWinClassName[] = "AtlAxWin90";
+
+// The host's answer to DISPID_AMBIENT_DLCONTROL. Pictures are the one
+// thing besides the document that a hosted page still loads.
+constexpr DWORD kAxDownloadControl = DLCTL_DLIMAGES | DLCTL_NO_SCRIPTS | DLCTL_NO_JAVA |
+                                     DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_DLACTIVEXCTLS |
+                                     DLCTL_NO_FRAMEDOWNLOAD | DLCTL_NO_BEHAVIORS |
+                                     DLCTL_NO_CLIENTPULL | DLCTL_SILENT;
 
 // Registers the host window class in the module's own instance, as a class
 // that dialog templates of any module can use. Safe to call more than once.

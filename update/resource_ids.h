@@ -116,3 +116,6 @@
 // the update folder holds a file (named) that cannot be removed.
 #define IDS_FAIL_REPLACED 220
 #define IDS_FAIL_FOLDER_NOT_EMPTY 221
+// Shown in place of release notes that a build with the publisher's keys
+// does not take from a plain http address; %s their address.
+#define IDS_NOTES_NOT_SECURE 224

@@ -1,6 +1,7 @@
-// A target for the link tests. The shell's "open" passes a program no
-// arguments, so it shows that it ran by leaving "<its own path>.ran" beside
-// itself. A program without a console, so that starting it opens no window.
+// A target for the link tests. It shows that it ran by leaving
+// "<its own path>.ran" beside itself, holding its command line: a program
+// that stands in for the user's web browser is given the address there. A
+// program without a console, so that starting it opens no window.
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -14,6 +15,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return 1;
+    const char* pszCommandLine = GetCommandLineA();
+    DWORD cbWritten = 0;
+    WriteFile(hFile, pszCommandLine, static_cast<DWORD>(lstrlenA(pszCommandLine)), &cbWritten,
+              nullptr);
     CloseHandle(hFile);
     return 0;
 }

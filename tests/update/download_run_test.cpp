@@ -454,6 +454,21 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
     EXPECT_EQ(available->AsString(), "2.4.2.218");
 }
 
+// With keys built in, release notes at a plain http address elsewhere are
+// not fetched at all, and the page says why.
+TEST_F(SignedUpdateTest, ReleaseNotesAtAPlainHttpAddressAreNotTaken)
+{
+    Serve(Signed("signed-a-plain-notes"), m_installer);
+    ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
+    m_driver = WizardDriver(m_child.Id());
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+        << testsupport::PageName(m_driver.CurrentPage());
+    EXPECT_EQ(m_driver.PageText(WizardPage::NextAction, 229),
+              "The release notes are not shown here because their address is not secure: "
+              "http://notes.example.test/zsp/notes.html");
+    EXPECT_EQ(m_driver.EnabledButtons(), 5u);
+}
+
 TEST_F(SignedUpdateTest, AnInstallerSwappedForOtherBytesOfTheSameSizeIsDeletedAndNeverStarted)
 {
     // Still a program that would start: one byte of its end is changed.

@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
 
 #include "tests/support/http_content.h"
+#include "tests/support/paths.h"
 #include "tests/support/registry.h"
 #include "tests/support/windows.h"
 #include "tests/update/updater_process.h"
@@ -330,40 +332,124 @@ TEST_F(WizardPagesTest, TheFinishPageShowsAHeaderAndAnIconForItsOutcome)
     expectIcon(IDI_WARNING);
 }
 
+constexpr UINT kMsgFailed = WM_APP + 7;
+constexpr UINT kMsgLink = WM_APP + 8;
+constexpr wchar_t kSinkNotes[] = L"http://h.test/zsp/notes.html";
+
+// Fires an event of pDisp (the browser or a frame) at a sink as the browser
+// does, arguments last first, and tells whether the sink cancelled it:
+// BeforeNavigate2 to pszUrl, NewWindow3 of pszUrl, or another with pDisp only.
+bool Fire(IDispatch* pSink, DISPID dispId, IDispatch* pDisp, const wchar_t* pszUrl = L"",
+          LONG lNewWindowFlags = 0)
+{
+    const bool bNewWindow = dispId == DISPID_NEWWINDOW3;
+    VARIANT url = {};
+    url.vt = VT_BSTR;
+    url.bstrVal = SysAllocString(pszUrl);
+    VARIANT_BOOL bCancel = VARIANT_FALSE;
+    VARIANT args[7] = {};
+    const UINT cArgs = dispId == DISPID_BEFORENAVIGATE2 ? 7 : bNewWindow ? 5 : 2;
+    args[cArgs - 1].vt = VT_DISPATCH;
+    args[cArgs - 1].pdispVal = pDisp;
+    args[bNewWindow ? 3 : 0].vt = VT_BYREF | VT_BOOL;
+    args[bNewWindow ? 3 : 0].pboolVal = &bCancel;
+    args[5].vt = VT_BYREF | VT_VARIANT;
+    args[5].pvarVal = &url;
+    args[2].vt = VT_I4;
+    args[2].lVal = lNewWindowFlags;
+    if (bNewWindow)
+        args[0] = url;
+    DISPPARAMS params = {args, nullptr, cArgs, 0};
+    pSink->Invoke(dispId, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    VariantClear(&url);
+    return bCancel == VARIANT_TRUE;
+}
+
+bool Posted(HWND hWnd, UINT uMsg)
+{
+    MSG msg;
+    return PeekMessageA(&msg, hWnd, uMsg, uMsg, PM_REMOVE) != FALSE;
+}
+
 // Only a failure of the top-level page before it arrived stands for notes
 // that cannot be shown.
 TEST(BrowserEventSink, OnlyTheTopLevelPageBeforeItArrivedCounts)
 {
     HWND hPage = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    constexpr UINT kFailed = WM_APP + 7;
     // Sinks serve as dispatch objects: one the browser, one a frame in it.
     fw::CComPtr<CBrowserEventSink> browser;
-    browser.Attach(new CBrowserEventSink(nullptr, 0, nullptr));
+    browser.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
     fw::CComPtr<CBrowserEventSink> frame;
-    frame.Attach(new CBrowserEventSink(nullptr, 0, nullptr));
+    frame.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
     fw::CComPtr<CBrowserEventSink> sink;
-    // Fires the event with pDisp as its first argument (arguments come last
-    // first) and tells whether the page was told of failed notes.
     auto fire = [&](DISPID dispId, IDispatch* pDisp) {
-        VARIANT args[5] = {};
-        const UINT cArgs = dispId == DISPID_NAVIGATEERROR ? 5 : 2;
-        args[cArgs - 1].vt = VT_DISPATCH;
-        args[cArgs - 1].pdispVal = pDisp;
-        DISPPARAMS params = {args, nullptr, cArgs, 0};
-        sink->Invoke(dispId, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-        MSG msg;
-        return PeekMessageA(&msg, hPage, kFailed, kFailed, PM_REMOVE) != FALSE;
+        Fire(sink, dispId, pDisp);
+        return Posted(hPage, kMsgFailed);
     };
 
-    sink.Attach(new CBrowserEventSink(hPage, kFailed, browser));
+    sink.Attach(new CBrowserEventSink(hPage, kMsgFailed, kMsgLink, browser, kSinkNotes));
     EXPECT_FALSE(fire(DISPID_NAVIGATEERROR, frame));
     EXPECT_TRUE(fire(DISPID_NAVIGATEERROR, browser));
     // Once the notes arrived, a link that fails inside them is the browser's.
-    sink.Attach(new CBrowserEventSink(hPage, kFailed, browser));
+    sink.Attach(new CBrowserEventSink(hPage, kMsgFailed, kMsgLink, browser, kSinkNotes));
     EXPECT_FALSE(fire(DISPID_NAVIGATECOMPLETE2, frame));
     EXPECT_TRUE(fire(DISPID_NAVIGATEERROR, browser));
     EXPECT_FALSE(fire(DISPID_NAVIGATECOMPLETE2, browser));
     EXPECT_FALSE(fire(DISPID_NAVIGATEERROR, browser));
+    DestroyWindow(hPage);
+}
+
+// The browser goes to the notes and nowhere else, and opens no window; a
+// web address the user follows from the arrived notes is offered to the
+// page for the user's own browser.
+TEST(BrowserEventSink, TheBrowserStaysOnTheNotes)
+{
+    HWND hPage = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    fw::CComPtr<CBrowserEventSink> browser;
+    browser.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
+    fw::CComPtr<CBrowserEventSink> frame;
+    frame.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
+    constexpr DISPID kGo = DISPID_BEFORENAVIGATE2;
+    constexpr DISPID kWindow = DISPID_NEWWINDOW3;
+    constexpr LONG kUser = 0x2;  // NWMF_USERINITED
+    const struct
+    {
+        const char* pszWhat;
+        DISPID dispId;
+        bool bArrived;
+        bool bFrame;
+        const wchar_t* pszUrl;
+        LONG lFlags;
+        bool bCancelled;
+        const char* pszLink;  // offered to the page, or null
+    } cases[] = {
+        {"the notes", kGo, false, false, kSinkNotes, 0, false, nullptr},
+        {"a place in the notes", kGo, true, false, L"HTTP://H.test/zsp/notes.html#a", 0, false, 0},
+        {"on before the notes arrived", kGo, false, false, L"http://h.test/b.html", 0, true, 0},
+        {"a frame elsewhere", kGo, true, true, L"http://h.test/frame.html", 0, true, nullptr},
+        {"a link", kGo, true, false, L"https://e.test/a.exe", 0, true, "https://e.test/a.exe"},
+        {"a file", kGo, true, false, L"file:///C:/windows/notepad.exe", 0, true, nullptr},
+        {"a share", kGo, true, false, L"\\\\server\\share\\a.exe", 0, true, nullptr},
+        {"script", kGo, true, false, L"javascript:alert(1)", 0, true, nullptr},
+        {"a window", DISPID_NEWWINDOW2, true, false, L"", 0, true, nullptr},
+        {"a window not the user's", kWindow, true, false, L"https://e.test/w.html", 0, true, 0},
+        {"the user's window", kWindow, true, false, L"https://e.test/w.html", kUser, true,
+         "https://e.test/w.html"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszWhat);
+        fw::CComPtr<CBrowserEventSink> sink;
+        sink.Attach(new CBrowserEventSink(hPage, kMsgFailed, kMsgLink, browser, kSinkNotes));
+        if (c.bArrived)
+            Fire(sink, DISPID_NAVIGATECOMPLETE2, browser);
+        EXPECT_EQ(Fire(sink, c.dispId, c.bFrame ? frame : browser, c.pszUrl, c.lFlags),
+                  c.bCancelled);
+        EXPECT_EQ(Posted(hPage, kMsgLink), c.pszLink != nullptr);
+        std::string link;
+        EXPECT_EQ(sink->TakeLink(link), c.pszLink != nullptr);
+        EXPECT_EQ(link, c.pszLink != nullptr ? c.pszLink : "");
+    }
     DestroyWindow(hPage);
 }
 
@@ -489,4 +575,76 @@ TEST_F(WizardRetrievePageTest, ACheckStillRunningGoesWithTheWizard)
     const auto responses = testsupport::HttpResponses();
     ASSERT_FALSE(responses.empty());
     EXPECT_TRUE(testsupport::JsonTrue(responses[0], "client_left")) << responses[0];
+}
+
+namespace {
+
+// The shell opens web addresses with the program that the registry names
+// for http: a stand-in there records the address it was given.
+class NotesBrowserTest : public WizardRetrievePageTest
+{
+protected:
+    static constexpr char kHttpOpenKey[] = "Software\\Classes\\http\\shell\\open\\command";
+
+    void SetUp() override
+    {
+        WizardRetrievePageTest::SetUp();
+        auto command = testsupport::ReadValue(HKEY_LOCAL_MACHINE, kHttpOpenKey, "");
+        ASSERT_TRUE(command);
+        m_savedCommand = *command;
+        const std::filesystem::path browser = m_dir.Path() / "browser.exe";
+        std::filesystem::copy_file(testsupport::BinDir() / "touch_helper.exe", browser);
+        ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kHttpOpenKey, "",
+                                             testsupport::Quoted(browser.string()) + " \"%1\""));
+    }
+
+    void TearDown() override
+    {
+        testsupport::WriteValue(HKEY_LOCAL_MACHINE, kHttpOpenKey, "", m_savedCommand.type,
+                                m_savedCommand.data.data(),
+                                static_cast<DWORD>(m_savedCommand.data.size()));
+        WizardRetrievePageTest::TearDown();
+    }
+
+    testsupport::RegistryValue m_savedCommand;
+    testsupport::ScopedTempDir m_dir{"zsp-default-browser"};
+};
+
+} // namespace
+
+TEST_F(NotesBrowserTest, NothingButTheNotesIsFetchedAndTheUsersLinksOpenInTheirBrowser)
+{
+    testsupport::ServeFile("/zsp/notes.html", "<html><body>Fixes</body></html>");
+    testsupport::ServeFile("/zsp/setup.exe", "MZ");
+    m_pWizard->m_releaseNotesUrl = testsupport::HttpUrl("/zsp/notes.html");
+    m_pWizard->SetActivePage(kPageNextAction);
+    CPgUpdateNextAction& page = m_pWizard->m_pgNextAction;
+    fw::CComPtr<IWebBrowser2> spBrowser = page.m_spWebBrowser;
+    ASSERT_TRUE(spBrowser && page.m_spEventSink);
+    // Before its first answer, the browser is sent on as the notes could.
+    const std::string setup = testsupport::HttpUrl("/zsp/setup.exe");
+    BSTR bstrUrl = SysAllocString(std::wstring(setup.begin(), setup.end()).c_str());
+    VARIANT empty = {};
+    spBrowser->Navigate(bstrUrl, &empty, &empty, &empty, &empty);
+    SysFreeString(bstrUrl);
+    // This Wine has no HTML engine: the notes fail once they have arrived.
+    ASSERT_TRUE(PumpUntil(m_pWizard->m_hWnd, [&]() { return !page.m_spWebBrowser; }, kWaitMs));
+    PumpUntil(m_pWizard->m_hWnd, []() { return false; }, 500);
+    const auto requests = testsupport::HttpRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_NE(requests[0].find("\"path\": \"/zsp/notes.html\""), std::string::npos) << requests[0];
+
+    // As if the notes had been shown and the user clicked a link in them.
+    Fire(page.m_spEventSink, DISPID_NAVIGATECOMPLETE2, spBrowser);
+    EXPECT_TRUE(Fire(page.m_spEventSink, DISPID_BEFORENAVIGATE2, spBrowser,
+                     L"http://example.test/more.html"));
+    const std::filesystem::path marker = m_dir.Path() / "browser.exe.ran";
+    std::error_code ec;
+    ASSERT_TRUE(PumpUntil(
+        m_pWizard->m_hWnd, [&]() { return std::filesystem::file_size(marker, ec) > 0 && !ec; },
+        kWaitMs));
+    const std::string commandLine = testsupport::ReadFileBytes(marker);
+    EXPECT_NE(commandLine.find("\"http://example.test/more.html\""), std::string::npos)
+        << commandLine;
+    EXPECT_EQ(m_pWizard->m_pCurrentPage, &m_pWizard->m_pgNextAction);
 }

@@ -445,4 +445,36 @@ TEST_F(WizardRunTest, APostedActivationRequestRaisesTheHiddenWizard)
     EXPECT_TRUE(IsWindowEnabled(m_driver.FindWizard()));
 }
 
+// Notes that would run script, open a window, move on by themselves, hold a
+// frame and a control and link to a program: nothing but the notes is
+// fetched, no window appears, and the wizard stays as it was.
+TEST_F(WizardRunTest, TheReleaseNotesCanNeitherActNorLeadAway)
+{
+    testsupport::ServeFile(
+        "/zsp/notes.html",
+        "<html><head><meta http-equiv=\"refresh\" content=\"0; url=setup.exe\"><script>"
+        "window.open('frame.html'); location = 'setup.exe';</script></head><body>"
+        "<iframe src=\"frame.html\"></iframe><object classid=\"clsid:8856F961-340A-11D0-A96B-"
+        "00C04FD705A2\"></object><a href=\"setup.exe\">Install</a></body></html>");
+    testsupport::ServeFile("/zsp/frame.html", "<html></html>");
+    testsupport::ServeFile("/zsp/setup.exe", "MZ");
+    ServeUpdateInfo(UpdateInfo("2.5.1"));
+    Start("man");
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs));
+    // This Wine has no HTML engine: once the notes arrive it shows their address.
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&]() {
+            return m_driver.PageText(WizardPage::NextAction, 229).find("notes") != std::string::npos;
+        },
+        kWaitMs));
+    Sleep(1000);
+    const auto requests = testsupport::HttpRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[1].find("\"path\": \"/zsp/notes.html\""), std::string::npos) << requests[1];
+    EXPECT_EQ(testsupport::TopLevelWindowsOf(m_child.Id(), true),
+              std::vector<HWND>{m_driver.FindWizard()});
+    EXPECT_EQ(m_driver.CurrentPage(), WizardPage::NextAction);
+    EXPECT_EQ(m_driver.EnabledButtons(), 5u);
+}
+
 } // namespace

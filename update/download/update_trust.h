@@ -21,4 +21,8 @@ extern const UpdatePublicKey g_rgUpdatePublicKeys[];
 // nothing that an unsigned connection could change is taken.
 bool UpdatesAreSigned();
 
+// Whether the publisher's keys are built in: the publisher signs, and
+// nothing that an unsigned connection could change is taken.
+bool UpdatesAreSigned();
+
 bool IsTrustedUpdateInfo(const UpdateInfo& info);

@@ -1,12 +1,14 @@
 #include "update/wizard/pg_next_action.h"
 
 #include <oleauto.h>
+#include <shellapi.h>
 
 #include <new>
 #include <string>
 
 #include "framework/ansi_text.h"
 #include "update/update_globals.h"
+#include "update/download/update_trust.h"
 #include "update/update_settings.h"
 #include "update/wizard/browser_events.h"
 #include "update/wizard/progress_figures.h"
@@ -38,15 +40,20 @@ CPgUpdateNextAction::~CPgUpdateNextAction()
 LRESULT CPgUpdateNextAction::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     m_wndBrowserHost = GetDlgItem(IDC_BROWSER_HOST);
-    if (!StartBrowser())
-        ShowReleaseNotesAddress();
+    const std::string& notesUrl = m_pWizard->m_releaseNotesUrl;
+    std::wstring wideUrl;
+    // Where the publisher signs, notes that anyone on the way could change
+    // are not taken: they would show in the wizard as the publisher's word.
+    if (UpdatesAreSigned() && IsWebAddress(notesUrl) && !IsSecureWebAddress(notesUrl))
+        ShowReleaseNotesAddress(IDS_NOTES_NOT_SECURE);
+    else if (!IsWebAddress(notesUrl) || !fw::AnsiToWide(notesUrl.c_str(), wideUrl) ||
+             !StartBrowser(wideUrl))
+        ShowReleaseNotesAddress(IDS_NOTES_UNAVAILABLE);
     return TRUE;
 }
 
-bool CPgUpdateNextAction::StartBrowser()
+bool CPgUpdateNextAction::StartBrowser(const std::wstring& notesUrl)
 {
-    if (!IsWebAddress(m_pWizard->m_releaseNotesUrl))
-        return false;
     if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_ALL, IID_IWebBrowser2,
                                 reinterpret_cast<void**>(&m_spWebBrowser))))
         return false;
@@ -72,19 +79,19 @@ bool CPgUpdateNextAction::StartBrowser()
                                                  reinterpret_cast<void**>(&spContainer))) &&
         SUCCEEDED(spContainer->FindConnectionPoint(DIID_DWebBrowserEvents2, &spPoint)))
     {
-        m_spEventSink.Attach(new (std::nothrow)
-                                 CBrowserEventSink(m_hWnd, kMsgBrowserFailed, m_spWebBrowser));
-        if (!m_spEventSink || FAILED(spPoint->Advise(m_spEventSink, &m_dwEventCookie)))
-        {
+        m_spEventSink.Attach(new (std::nothrow) CBrowserEventSink(
+            m_hWnd, kMsgBrowserFailed, kMsgLinkFollowed, m_spWebBrowser, notesUrl));
+        if (m_spEventSink && FAILED(spPoint->Advise(m_spEventSink, &m_dwEventCookie)))
             m_spEventSink.Release();
-            m_dwEventCookie = 0;
-        }
+    }
+    // A browser that nobody keeps on the notes is not let loose on them.
+    if (!m_spEventSink)
+    {
+        m_dwEventCookie = 0;
+        return false;
     }
 
-    std::wstring wideUrl;
-    if (!fw::AnsiToWide(m_pWizard->m_releaseNotesUrl.c_str(), wideUrl))
-        return false;
-    BSTR bstrUrl = SysAllocString(wideUrl.c_str());
+    BSTR bstrUrl = SysAllocString(notesUrl.c_str());
     if (bstrUrl == nullptr)
         return false;
     VARIANT empty;
@@ -94,9 +101,11 @@ bool CPgUpdateNextAction::StartBrowser()
     return SUCCEEDED(hr);
 }
 
+// The sink itself stays until the page goes: a link the user followed just
+// before the browser went is still opened.
 void CPgUpdateNextAction::StopListening()
 {
-    if (m_spEventSink && m_spWebBrowser)
+    if (m_spEventSink && m_spWebBrowser && m_dwEventCookie != 0)
     {
         fw::CComPtr<IConnectionPointContainer> spContainer;
         fw::CComPtr<IConnectionPoint> spPoint;
@@ -105,13 +114,12 @@ void CPgUpdateNextAction::StopListening()
             SUCCEEDED(spContainer->FindConnectionPoint(DIID_DWebBrowserEvents2, &spPoint)))
             spPoint->Unadvise(m_dwEventCookie);
     }
-    m_spEventSink.Release();
     m_dwEventCookie = 0;
 }
 
 // Where the notes cannot be shown, the host shows their address in plain
 // text instead of an empty hole; the rest of the page works as ever.
-void CPgUpdateNextAction::ShowReleaseNotesAddress()
+void CPgUpdateNextAction::ShowReleaseNotesAddress(UINT uTextId)
 {
     StopListening();
     if (m_spWebBrowser)
@@ -120,13 +128,23 @@ void CPgUpdateNextAction::ShowReleaseNotesAddress()
         m_spWebBrowser.Release();
     }
     m_wndBrowserHost.SetWindowText(
-        FormatResourceString(IDS_NOTES_UNAVAILABLE, m_pWizard->m_releaseNotesUrl.c_str()).c_str());
+        FormatResourceString(uTextId, m_pWizard->m_releaseNotesUrl.c_str()).c_str());
 }
 
 LRESULT CPgUpdateNextAction::OnBrowserFailed(UINT, WPARAM, LPARAM, BOOL&)
 {
     if (m_spWebBrowser)
-        ShowReleaseNotesAddress();
+        ShowReleaseNotesAddress(IDS_NOTES_UNAVAILABLE);
+    return 0;
+}
+
+// The link opens in the user's own browser, which the shell's "open" of a
+// web address starts; the wizard stays on the notes.
+LRESULT CPgUpdateNextAction::OnLinkFollowed(UINT, WPARAM, LPARAM, BOOL&)
+{
+    std::string url;
+    if (m_spEventSink && m_spEventSink->TakeLink(url) && IsWebAddress(url))
+        ShellExecuteA(m_hWnd, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return 0;
 }
 

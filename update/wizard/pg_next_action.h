@@ -6,6 +6,8 @@
 
 #include <exdisp.h>
 
+#include <string>
+
 #include "framework/ax_host.h"
 #include "framework/com_ptr.h"
 #include "framework/dialog.h"
@@ -28,6 +30,7 @@ public:
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         MESSAGE_HANDLER(kMsgBrowserFailed, OnBrowserFailed)
+        MESSAGE_HANDLER(kMsgLinkFollowed, OnLinkFollowed)
         COMMAND_HANDLER(IDC_RB_INSTALL_NOW, BN_CLICKED, OnInstallNowClicked)
         COMMAND_HANDLER(IDC_RB_SKIP_VERSION, BN_CLICKED, OnLaterChoiceClicked)
         COMMAND_HANDLER(IDC_RB_REMIND_DAY, BN_CLICKED, OnLaterChoiceClicked)
@@ -43,22 +46,25 @@ public:
     // Posted to the page when the browser reports that the release notes
     // could not be shown.
     static constexpr UINT kMsgBrowserFailed = WM_APP + 1;
+    // Posted when the user followed a link in the notes.
+    static constexpr UINT kMsgLinkFollowed = WM_APP + 2;
 
     fw::CAxWindow m_wndBrowserHost;
     fw::CComPtr<IWebBrowser2> m_spWebBrowser;
+    fw::CComPtr<CBrowserEventSink> m_spEventSink;
     fw::CHyperLink m_hyperlink;
 
 private:
     LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnBrowserFailed(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnLinkFollowed(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnInstallNowClicked(WORD wNotifyCode, WORD wId, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnLaterChoiceClicked(WORD wNotifyCode, WORD wId, HWND hWndCtl, BOOL& bHandled);
 
-    bool StartBrowser();
-    void ShowReleaseNotesAddress();
+    bool StartBrowser(const std::wstring& notesUrl);
+    void ShowReleaseNotesAddress(UINT uTextId);
     void StopListening();
 
-    fw::CComPtr<CBrowserEventSink> m_spEventSink;
     DWORD m_dwEventCookie;
 };
