@@ -41,12 +41,7 @@ TEST_F(DownloadRunTest, TheInstallerWaitsForTheMailClientInACyrillicProductFolde
                                                             m_productDir.Path() / L"ЧАТ ЁЖ ЯД"));
     Sleep(1000);
     EXPECT_FALSE(InstallerStarted());
-    PostMessageA(m_hMailClient, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(m_mailClient.WaitForExit(kWaitMs));
-    ASSERT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, 2000));
-    DWORD dwExit = 1;
-    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
-    EXPECT_EQ(dwExit, 0u);
+    ASSERT_NO_FATAL_FAILURE(CloseTheMailClientAndExpectTheInstaller());
 }
 
 } // namespace

@@ -160,6 +160,18 @@ protected:
         return szImage;
     }
 
+    // The user closes the mail client: the installer starts within 2 s and
+    // the updater ends.
+    void CloseTheMailClientAndExpectTheInstaller()
+    {
+        PostMessageA(m_hMailClient, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(m_mailClient.WaitForExit(kWaitMs));
+        ASSERT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, 2000));
+        DWORD dwExit = 1;
+        ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+        EXPECT_EQ(dwExit, 0u);
+    }
+
     // The installer that runs is the file that was verified, and it was
     // alone in its folder when it started.
     void ExpectStartedAloneAsVerified()

@@ -48,13 +48,7 @@ TEST_F(DownloadRunTest, TheInstallerWaitsUntilTheMailClientIsClosed)
     EXPECT_FALSE(InstallerStarted());
     EXPECT_TRUE(m_child.IsRunning());
 
-    // Closed as its user closes it.
-    PostMessageA(m_hMailClient, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(m_mailClient.WaitForExit(kWaitMs));
-    ASSERT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, 2000));
-    DWORD dwExit = 1;
-    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
-    EXPECT_EQ(dwExit, 0u);
+    ASSERT_NO_FATAL_FAILURE(CloseTheMailClientAndExpectTheInstaller());
     EXPECT_EQ(StoredNotifyDownload(), 0u);
     ASSERT_NO_FATAL_FAILURE(ExpectStartedAloneAsVerified());
 }
