@@ -220,6 +220,8 @@ TEST_F(WizardPagesTest, UserWithoutAdministratorRightsGetsTheNoticeAndTheLink)
     for (int nId = IDC_RB_INSTALL_NOW; nId <= IDC_RB_REMIND_WEEK; ++nId)
         EXPECT_FALSE(IsShown(nId)) << nId;
     EXPECT_TRUE(IsShown(IDC_NOTICE));
+    const std::string notice = testsupport::TextOf(Control(IDC_NOTICE));
+    EXPECT_NE(notice.find(m_pWizard->m_availableVersion.Text()), std::string::npos) << notice;
     EXPECT_TRUE(IsShown(IDC_HYPERLINK));
     EXPECT_EQ(EnabledButtons(), kButtonClose);
     EXPECT_EQ(m_pWizard->m_pgNextAction.m_hyperlink.m_hWnd, Control(IDC_HYPERLINK));
@@ -308,9 +310,28 @@ std::string IconBits(HICON hIcon)
     return bits;
 }
 
+// What the finish page's message said when the page was being shown.
+std::string g_textWhenShown;
+
+LRESULT CALLBACK RecordFinishTextWhenShown(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (nCode == HC_ACTION && pMsg->message == WM_SHOWWINDOW && pMsg->wParam != FALSE)
+        if (HWND hText = GetDlgItem(pMsg->hwnd, IDC_FINISH_TEXT))
+            g_textWhenShown = testsupport::TextOf(hText);
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
 TEST_F(WizardPagesTest, TheFinishPageShowsAHeaderAndAnIconForItsOutcome)
 {
+    g_textWhenShown = "(not shown)";
+    HHOOK hHook = SetWindowsHookExA(WH_CALLWNDPROC, RecordFinishTextWhenShown, nullptr,
+                                    GetCurrentThreadId());
+    ASSERT_NE(hHook, nullptr);
     m_pWizard->FinishWithMessage(IDS_NO_NEW_VERSION);
+    UnhookWindowsHookEx(hHook);
+    // Whoever reads the page as it appears reads its message, never a blank.
+    EXPECT_EQ(g_textWhenShown, "Vexil Junquell is up to date. There is no newer version to install.");
     HWND hPage = m_pWizard->m_pgFinish.m_hWnd;
     HWND hIcon = GetDlgItem(hPage, IDC_FINISH_ICON);
     RECT rc;

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <new>
 #include <string>
 
@@ -172,6 +173,16 @@ void CPgUpdateNextAction::OnActivate()
     }
     else
     {
+        // Written here, before the page is shown, so that it never appears
+        // without its notice.
+        char szFormat[520];
+        fw::LoadResString(IDS_NO_ADMIN_NOTICE, szFormat);
+        char szTarget[260];
+        fw::LoadResString(IDS_DOWNLOAD_PAGE_URL, szTarget);
+        char szNotice[520] = {};
+        std::snprintf(szNotice, sizeof(szNotice), szFormat,
+                      m_pWizard->m_availableVersion.Text().c_str(), szTarget);
+        SetMessage(szNotice);
         ::ShowWindow(GetDlgItem(IDC_NOTICE), SW_SHOWNORMAL);
         m_pWizard->EnableButtons(kButtonClose);
         m_hyperlink.SetHyperLink(LoadResourceString(IDS_DOWNLOAD_PAGE_URL).c_str());

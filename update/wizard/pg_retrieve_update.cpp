@@ -1,6 +1,5 @@
 #include "update/wizard/pg_retrieve_update.h"
 
-#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -138,17 +137,8 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
             }
             if (!g_bUserIsAdmin)
             {
-                char szFormat[520];
-                fw::LoadResString(IDS_NO_ADMIN_NOTICE, szFormat);
-                char szTarget[260];
-                fw::LoadResString(IDS_DOWNLOAD_PAGE_URL, szTarget);
-                char szNotice[520] = {};
-                std::snprintf(szNotice, sizeof(szNotice), szFormat,
-                              pWizard->m_availableVersion.Text().c_str(), szTarget);
                 pWizard->RememberAvailableVersion();
                 pWizard->SetNotifyDownload(0);
-                if (pWizard->m_pCurrentPage != nullptr)
-                    pWizard->m_pCurrentPage->SetMessage(szNotice);
             }
             pWizard->ShowWizard(true);
         }

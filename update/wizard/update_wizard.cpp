@@ -134,15 +134,18 @@ bool CUpdateWizard::SetActivePage(int nIndex)
 
 void CUpdateWizard::FinishWithMessage(UINT uStringId)
 {
+    // The message is in place before the page is shown, so the finish page
+    // never appears, to the user or to anything reading it, without it.
     // Without a finish page there is nothing left to show: the run ends
     // rather than leave a wizard that cannot be closed.
-    if (!SetActivePage(kPageFinish))
+    if (m_pgFinish.CreatePage(m_hWnd, m_rcPage) == nullptr)
     {
         EndRun();
         return;
     }
-    if (m_pCurrentPage == &m_pgFinish)
-        m_pCurrentPage->SetMessageId(uStringId);
+    m_pgFinish.SetMessageId(uStringId);
+    if (!SetActivePage(kPageFinish))
+        EndRun();
 }
 
 void CUpdateWizard::EndRun()
