@@ -20,6 +20,13 @@ enum class WizardPage
 
 const char* PageName(WizardPage page);
 
+// What the finish page of the English resource library says after a failure
+// and after a cancel.
+constexpr char kFinishFailed[] =
+    "The update could not be completed. Check your Internet connection and try again later.";
+constexpr char kFinishCancelled[] =
+    "The update was cancelled. You can check for updates again at any time.";
+
 // Whether a top-level window is the wizard: a dialog with Next, Close and
 // Cancel.
 bool IsWizardWindow(HWND hWnd);

@@ -25,6 +25,8 @@ namespace download_run {
 
 namespace fs = std::filesystem;
 using testsupport::ChildProcess;
+using testsupport::kFinishCancelled;
+using testsupport::kFinishFailed;
 using testsupport::kSettingsKey;
 using testsupport::WizardDriver;
 using testsupport::WizardPage;
@@ -32,10 +34,6 @@ using testsupport::WizardPage;
 constexpr DWORD kWaitMs = 30000;
 constexpr char kInstallerUrlPath[] = "/zsp/downloads/setup-2.5.0.301.exe";
 constexpr char kSampleInstallerKey[] = "Software\\Vexil ZSP Sample Installer";
-constexpr char kFailed[] =
-    "The update could not be completed. Check your Internet connection and try again later.";
-constexpr char kCancelled[] =
-    "The update was cancelled. You can check for updates again at any time.";
 constexpr char kCloseMailClient[] =
     "Close Kestrix! to finish the update. The installer starts as soon as it is closed.";
 constexpr int kDownloadFigures = 1103;

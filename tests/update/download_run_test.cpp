@@ -75,7 +75,7 @@ TEST_F(DownloadRunTest, ALibraryThatCannotBeDeletedKeepsTheInstallerFromStarting
     ASSERT_TRUE(planted);
     PostMessageA(m_hMailClient, WM_CLOSE, 0, 0);
     ASSERT_TRUE(m_mailClient.WaitForExit(kWaitMs));
-    ExpectFinish(kFailed, "The installer was not started: the update folder holds a file that "
+    ExpectFinish(kFinishFailed, "The installer was not started: the update folder holds a file that "
                           "could not be removed (version.dll).");
     EXPECT_FALSE(InstallerStarted());
     EXPECT_EQ(StoredNotifyDownload(), 5u);
@@ -88,7 +88,7 @@ TEST_F(DownloadRunTest, CancelWhileTheMailClientHoldsTheProductStartsNothing)
     HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
     ASSERT_NE(hBox, nullptr);
     testsupport::ClickDialogButton(hBox, IDYES);
-    ExpectFinish(kCancelled);
+    ExpectFinish(kFinishCancelled);
     EXPECT_FALSE(InstallerStarted());
     EXPECT_FALSE(fs::exists(InstallerPath()));
     EXPECT_EQ(StoredNotifyDownload(), 5u);
@@ -151,7 +151,7 @@ TEST_F(DownloadRunTest, FailuresEndOnTheFinishPageAndLeaveNoFile)
         const long long size = static_cast<long long>(m_installer.size()) + c.nSizeDelta;
         ServeUpdate(static_cast<uint32_t>(size < 0 ? 0 : size), c.pszFault);
         StartAndChooseInstall();
-        ExpectFinish(kFailed, c.pszWhy);
+        ExpectFinish(kFinishFailed, c.pszWhy);
         EXPECT_FALSE(fs::exists(InstallerPath()));
         EXPECT_FALSE(InstallerStarted());
         EXPECT_EQ(StoredNotifyDownload(), 5u);
@@ -166,7 +166,7 @@ TEST_F(DownloadRunTest, AnInstallerLargerThanAnnouncedIsCutOffEarly)
     m_installer.resize(64 << 20, 'z');
     ServeUpdate(announced, "trickle 65536 25");
     StartAndChooseInstall();
-    ExpectFinish(kFailed, "The download was larger than announced (announced 1.5 MB, received at least 64.0 MB).");
+    ExpectFinish(kFinishFailed, "The download was larger than announced (announced 1.5 MB, received at least 64.0 MB).");
     EXPECT_FALSE(fs::exists(InstallerPath()));
     EXPECT_FALSE(InstallerStarted());
     std::string response;
@@ -190,7 +190,7 @@ TEST_F(DownloadRunTest, ADownloadThatStopsReceivingIsGivenUp)
     StartAndChooseInstall();
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Download, kWaitMs));
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Finish, 90000));
-    ExpectFinish(kFailed, "The update server stopped sending before the download was complete.");
+    ExpectFinish(kFinishFailed, "The update server stopped sending before the download was complete.");
     EXPECT_FALSE(fs::exists(InstallerPath()));
     EXPECT_EQ(StoredNotifyDownload(), 5u);
 }
@@ -201,7 +201,7 @@ TEST_F(DownloadRunTest, AnInstallerWhereNothingAnswersIsNotReached)
                                                   testsupport::HttpUrl("/zsp/notes.html") +
                                                   "\r\nhttp://127.0.0.1:1/setup.exe\r\n");
     StartAndChooseInstall();
-    ExpectFinish(kFailed, "The update server could not be reached.");
+    ExpectFinish(kFinishFailed, "The update server could not be reached.");
 }
 
 // The shell would start a program from a shared folder or a file: address
@@ -216,7 +216,7 @@ TEST_F(DownloadRunTest, AnInstallerAddressThatIsNoWebAddressIsRefused)
                                                       "\r\n" + pszUrl + "\r\n");
         ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
         m_driver = WizardDriver(m_child.Id());
-        ExpectFinish(kFailed,
+        ExpectFinish(kFinishFailed,
                      "The update information does not give a web address (http or https) for the installer.");
     }
 }
@@ -238,7 +238,7 @@ TEST_F(DownloadRunTest, AnInstallerHeldOpenByAnotherProgramIsAFailure)
 
     ServeUpdate(static_cast<uint32_t>(m_installer.size()));
     StartAndChooseInstall();
-    ExpectFinish(kFailed, "The installer could not be saved: ");
+    ExpectFinish(kFinishFailed, "The installer could not be saved: ");
     EXPECT_FALSE(InstallerStarted());
 
     SetEvent(hRelease);
@@ -258,7 +258,7 @@ TEST_F(DownloadRunTest, CancelDuringTheDownload)
     HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
     ASSERT_NE(hBox, nullptr);
     testsupport::ClickDialogButton(hBox, IDYES);
-    ExpectFinish(kCancelled);
+    ExpectFinish(kFinishCancelled);
     EXPECT_FALSE(fs::exists(InstallerPath()));
     EXPECT_EQ(StoredNotifyDownload(), 5u);
 }
@@ -286,7 +286,7 @@ TEST_F(DownloadRunTest, AnInstallerTheShellCannotStartIsReportedAndKept)
         EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
         testsupport::ClickDialogButton(hBox, IDOK);
     }
-    ExpectFinish(kFailed, "The installer could not be started: ");
+    ExpectFinish(kFinishFailed, "The installer could not be started: ");
     EXPECT_EQ(testsupport::ReadFileBytes(InstallerPath()), m_installer);
     EXPECT_EQ(StoredNotifyDownload(), 5u);
 }
@@ -358,7 +358,7 @@ protected:
         Serve(info, m_installer);
         ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
         m_driver = WizardDriver(m_child.Id());
-        ExpectFinish(kFailed, why.c_str());
+        ExpectFinish(kFinishFailed, why.c_str());
         EXPECT_FALSE(InstallerFetched());
     }
 
@@ -429,7 +429,7 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
         Serve(c.info, m_installer);
         ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
         m_driver = WizardDriver(m_child.Id());
-        ExpectFinish(kFailed, c.pszWhy);
+        ExpectFinish(kFinishFailed, c.pszWhy);
         EXPECT_FALSE(InstallerFetched());
     }
 
@@ -482,7 +482,7 @@ TEST_F(SignedUpdateTest, AnInstallerSwappedForOtherBytesOfTheSameSizeIsDeletedAn
         SCOPED_TRACE(c.pszWhat);
         Serve(c.info, swapped);
         StartAndChooseInstall(c.updater);
-        ExpectFinish(kFailed, "The downloaded installer could not be verified: its digest does not match.");
+        ExpectFinish(kFinishFailed, "The downloaded installer could not be verified: its digest does not match.");
         EXPECT_TRUE(InstallerFetched());
         EXPECT_FALSE(fs::exists(InstallerPath()));
         EXPECT_FALSE(InstallerStarted());

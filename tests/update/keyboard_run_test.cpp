@@ -118,8 +118,7 @@ TEST_F(KeyboardRunTest, TheReleaseNotesPage)
     Expect(WizardPage::NextAction, kRemindTomorrow);
     EscapeAndAnswer('Y');
     Expect(WizardPage::Finish, kClose);
-    EXPECT_EQ(m_driver.FinishText(),
-              "The update was cancelled. You can check for updates again at any time.");
+    EXPECT_EQ(m_driver.FinishText(), testsupport::kFinishCancelled);
     ExpectEnds(VK_SPACE);
 }
 

@@ -16,6 +16,7 @@
 #include "tests/support/paths.h"
 #include "tests/support/registry.h"
 #include "tests/support/windows.h"
+#include "tests/support/wizard_driver.h"
 #include "tests/update/updater_process.h"
 #include "update/exe_module.h"
 #include "update/resource_mgr.h"
@@ -252,7 +253,7 @@ TEST_F(WizardPagesTest, CancelOnThePageAsksAndYesEndsOnTheFinishPage)
     answerYes.join();
     ASSERT_EQ(m_pWizard->m_pCurrentPage, &m_pWizard->m_pgFinish);
     EXPECT_EQ(testsupport::TextOf(GetDlgItem(m_pWizard->m_pgFinish.m_hWnd, IDC_FINISH_TEXT)),
-              "The update was cancelled. You can check for updates again at any time.");
+              testsupport::kFinishCancelled);
     EXPECT_EQ(EnabledButtons(), kButtonClose);
     EXPECT_EQ(StoredString("AvailableVersion"), "2.4.2.218");
     // The page that was left is hidden and disabled.
@@ -392,16 +393,28 @@ bool Posted(HWND hWnd, UINT uMsg)
     return PeekMessageA(&msg, hWnd, uMsg, uMsg, PM_REMOVE) != FALSE;
 }
 
+// The page window that a sink posts to, and two sinks that serve as dispatch
+// objects: one the browser, one a frame in it.
+class BrowserEventSinkTest : public testing::Test
+{
+protected:
+    BrowserEventSinkTest()
+        : hPage(CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr))
+    {
+        browser.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
+        frame.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
+    }
+    ~BrowserEventSinkTest() override { DestroyWindow(hPage); }
+
+    HWND hPage;
+    fw::CComPtr<CBrowserEventSink> browser;
+    fw::CComPtr<CBrowserEventSink> frame;
+};
+
 // Only a failure of the top-level page before it arrived stands for notes
 // that cannot be shown.
-TEST(BrowserEventSink, OnlyTheTopLevelPageBeforeItArrivedCounts)
+TEST_F(BrowserEventSinkTest, OnlyTheTopLevelPageBeforeItArrivedCounts)
 {
-    HWND hPage = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    // Sinks serve as dispatch objects: one the browser, one a frame in it.
-    fw::CComPtr<CBrowserEventSink> browser;
-    browser.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
-    fw::CComPtr<CBrowserEventSink> frame;
-    frame.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
     fw::CComPtr<CBrowserEventSink> sink;
     auto fire = [&](DISPID dispId, IDispatch* pDisp) {
         Fire(sink, dispId, pDisp);
@@ -417,19 +430,13 @@ TEST(BrowserEventSink, OnlyTheTopLevelPageBeforeItArrivedCounts)
     EXPECT_TRUE(fire(DISPID_NAVIGATEERROR, browser));
     EXPECT_FALSE(fire(DISPID_NAVIGATECOMPLETE2, browser));
     EXPECT_FALSE(fire(DISPID_NAVIGATEERROR, browser));
-    DestroyWindow(hPage);
 }
 
 // The browser goes to the notes and nowhere else, and opens no window; a
 // web address the user follows from the arrived notes is offered to the
 // page for the user's own browser.
-TEST(BrowserEventSink, TheBrowserStaysOnTheNotes)
+TEST_F(BrowserEventSinkTest, TheBrowserStaysOnTheNotes)
 {
-    HWND hPage = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    fw::CComPtr<CBrowserEventSink> browser;
-    browser.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
-    fw::CComPtr<CBrowserEventSink> frame;
-    frame.Attach(new CBrowserEventSink(nullptr, 0, 0, nullptr, L""));
     constexpr DISPID kGo = DISPID_BEFORENAVIGATE2;
     constexpr DISPID kWindow = DISPID_NEWWINDOW3;
     constexpr LONG kUser = 0x2;  // NWMF_USERINITED
@@ -471,7 +478,6 @@ TEST(BrowserEventSink, TheBrowserStaysOnTheNotes)
         EXPECT_EQ(sink->TakeLink(link), c.pszLink != nullptr);
         EXPECT_EQ(link, c.pszLink != nullptr ? c.pszLink : "");
     }
-    DestroyWindow(hPage);
 }
 
 TEST_F(WizardPagesTest, TypedCharactersReachAFocusedEditOnce)
@@ -568,8 +574,7 @@ TEST_F(WizardRetrievePageTest, AnUpdateThatCannotBeOfferedEndsOnTheFailureMessag
     UnhookWindowsHookEx(hHook);
     ASSERT_TRUE(bFinished);
     EXPECT_EQ(testsupport::TextOf(GetDlgItem(m_pWizard->m_pgFinish.m_hWnd, IDC_FINISH_TEXT)),
-              "The update could not be completed. Check your Internet connection and try again "
-              "later.");
+              testsupport::kFinishFailed);
     EXPECT_EQ(EnabledButtons(), kButtonClose);
     EXPECT_TRUE(m_pWizard->IsWindowVisible());
 }

@@ -18,6 +18,8 @@
 namespace {
 
 using testsupport::ChildProcess;
+using testsupport::kFinishCancelled;
+using testsupport::kFinishFailed;
 using testsupport::kSettingsKey;
 using testsupport::WizardDriver;
 using testsupport::WizardPage;
@@ -29,10 +31,6 @@ constexpr char kUpdateInfoPath[] = "/zsp/update.txt";
 
 // The texts of the resource library that the pages show.
 constexpr char kNoNewVersion[] = "Vexil Junquell is up to date. There is no newer version to install.";
-constexpr char kFailed[] =
-    "The update could not be completed. Check your Internet connection and try again later.";
-constexpr char kCancelled[] =
-    "The update was cancelled. You can check for updates again at any time.";
 constexpr char kConfirmCancel[] = "Do you want to stop the update?";
 
 uint64_t NowTicks()
@@ -252,7 +250,7 @@ TEST_F(WizardRunTest, FailedFetchInAManualRun)
         SCOPED_TRACE(c.pszFault);
         ServeUpdateInfo(UpdateInfo("2.5.1"), c.pszFault);
         Start("man");
-        ExpectFinish(kFailed);
+        ExpectFinish(kFinishFailed);
         EXPECT_EQ(m_driver.FailureLine(), c.pszWhy);
         EXPECT_EQ(Stored("LastUpdateTime"), kEarlier);
         EXPECT_EQ(Stored("NotifyDownload"), kTenMinutes);
@@ -284,7 +282,7 @@ TEST_F(WizardRunTest, UnreadableUpdateInformationIsAFailure)
         SCOPED_TRACE(body.substr(0, 60));
         ServeUpdateInfo(body);
         Start("man");
-        ExpectFinish(kFailed);
+        ExpectFinish(kFinishFailed);
         EXPECT_EQ(m_driver.FailureLine(), "The update information could not be read.");
         CloseFinishPage();
     }
@@ -325,7 +323,7 @@ TEST_F(WizardRunTest, OversizedUpdateInformationIsCutOffEarly)
         testsupport::ClearHttpRoot();
         ServeUpdateInfo(huge, pszFault);
         Start("man");
-        ExpectFinish(kFailed);
+        ExpectFinish(kFinishFailed);
         CloseFinishPage();
         ASSERT_TRUE(testsupport::WaitUntil(
             []() { return !testsupport::HttpResponses().empty(); }, kWaitMs));
@@ -368,7 +366,7 @@ TEST_F(WizardRunTest, CancelAnsweredNoGoesOnAndYesEndsOnTheFinishPage)
     hBox = m_driver.WaitForMessageBox(kWaitMs);
     ASSERT_NE(hBox, nullptr);
     testsupport::ClickDialogButton(hBox, IDYES);
-    ExpectFinish(kCancelled);
+    ExpectFinish(kFinishCancelled);
     ExpectStampedNow();
     CloseFinishPage();
 }
@@ -400,7 +398,7 @@ TEST_F(WizardRunTest, SecondManualStartShowsTheHiddenWizardOfTheFirst)
     HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
     ASSERT_NE(hBox, nullptr);
     testsupport::ClickDialogButton(hBox, IDYES);
-    ExpectFinish(kCancelled);
+    ExpectFinish(kFinishCancelled);
     ExpectStampedNow();
     CloseFinishPage();
 }
@@ -420,7 +418,7 @@ TEST_F(WizardRunTest, ARunWaitingForTheUserIsNotEndedByTheShutdownWatch)
     HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
     ASSERT_NE(hBox, nullptr);
     testsupport::ClickDialogButton(hBox, IDYES);
-    ExpectFinish(kCancelled);
+    ExpectFinish(kFinishCancelled);
     Sleep(6500);
     EXPECT_TRUE(m_child.IsRunning());
     CloseFinishPage();
