@@ -102,7 +102,7 @@ function(zsp_embed_public_keys output)
         set(_arrays "\nnamespace {\n${_arrays}} // namespace\n")
     endif()
     string(CONCAT _source "// Generated at configure time from the publisher's public keys.\n"
-                          "#include \"update/download/update_trust.h\"\n${_arrays}\n"
+                          "#include \"update/trust/built_in_keys.h\"\n${_arrays}\n"
                           "const UpdatePublicKey g_rgUpdatePublicKeys[] = {\n${_entries}"
                           "    {nullptr, 0},\n};\n")
     set(_old "")

@@ -17,11 +17,12 @@
 #include <vector>
 
 #include "framework/handles.h"
+#include "framework/system_text.h"
 #include "tools/update_signer.h"
-#include "update/download/sha256.h"
-#include "update/download/update_signature.h"
-#include "update/version_number.h"
-#include "update/wizard/update_info.h"
+#include "update/trust/sha256.h"
+#include "update/trust/update_signature.h"
+#include "update/info/version_number.h"
+#include "update/info/update_info.h"
 
 namespace {
 
@@ -33,7 +34,6 @@ constexpr int kExitUsage = 64;
 // An expiry further away than this no longer keeps an old file from being
 // served again.
 constexpr unsigned long kMaxExpiryDays = 3650;
-constexpr uint64_t kTicksPerDay = 86400 * kTicksPerSecond;
 
 const char kUsage[] =
     "Usage:\n"
@@ -111,15 +111,10 @@ std::string Quote(const std::string& text)
 
 std::string SystemMessage(DWORD dwError)
 {
-    char* pszBuffer = nullptr;
-    const DWORD cch = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, dwError, 0, reinterpret_cast<char*>(&pszBuffer), 0, nullptr);
-    const fw::CLocalBlock buffer(pszBuffer);
-    std::string text =
-        cch != 0 ? std::string(pszBuffer, cch) : "system error " + std::to_string(dwError);
-    while (!text.empty() &&
-           (text.back() == '\r' || text.back() == '\n' || text.back() == '.' || text.back() == ' '))
+    std::string text = fw::SystemMessage(dwError);
+    if (text.empty())
+        return "system error " + std::to_string(dwError);
+    while (text.back() == '.' || text.back() == ' ')
         text.pop_back();
     return text;
 }
@@ -406,13 +401,6 @@ void ExplainRejection(const std::vector<std::string>& words, UpdateInfoFault fau
         CheckSizeWord(words[1], nullptr, report);
 }
 
-uint64_t NowTicks()
-{
-    FILETIME ftNow;
-    GetSystemTimeAsFileTime(&ftNow);
-    return (static_cast<uint64_t>(ftNow.dwHighDateTime) << 32) | ftNow.dwLowDateTime;
-}
-
 std::string Count(uint64_t n, const char* pszUnit)
 {
     return std::to_string(n) + " " + pszUnit + (n == 1 ? "" : "s");
@@ -437,7 +425,7 @@ void CheckExpiry(const UpdateInfo& info, Report& report)
 {
     if (!info.expires)
         return;
-    const uint64_t now = NowTicks();
+    const uint64_t now = fw::NowTicks();
     if (now >= *info.expires)
     {
         report.Error("the file expired at " + UtcTimeText(*info.expires) + ", " +
@@ -667,7 +655,7 @@ int RunWrite(int argc, char** argv)
             return UsageError("--expires-in takes a whole number of days from 1 to " +
                               std::to_string(kMaxExpiryDays));
         // To the second, as the token is written.
-        const uint64_t ftNow = NowTicks() / kTicksPerSecond * kTicksPerSecond;
+        const uint64_t ftNow = fw::NowTicks() / kTicksPerSecond * kTicksPerSecond;
         ftExpires = ftNow + std::stoul(days) * kTicksPerDay;
     }
 

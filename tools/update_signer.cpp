@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "update/download/sha256.h"
+#include "update/trust/sha256.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "update/update_globals.h"
 
-#include "framework/handles.h"
+#include "framework/system_text.h"
 
 bool g_bManualMode = false;
 BOOL g_bUserIsAdmin = FALSE;
@@ -15,23 +15,9 @@ void ShowError(const char* pszText)
     MessageBoxA(nullptr, pszText, nullptr, kErrorBoxStyle);
 }
 
-namespace {
-
-std::string SystemText(DWORD dwError)
-{
-    char* pszMessage = nullptr;
-    const DWORD cch = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
-                                     nullptr, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                     reinterpret_cast<char*>(&pszMessage), 0, nullptr);
-    fw::CLocalBlock message(pszMessage);
-    return cch != 0 && pszMessage != nullptr ? std::string(pszMessage, cch) : std::string();
-}
-
-} // namespace
-
 void ShowSystemError(DWORD dwError)
 {
-    const std::string text = SystemText(dwError);
+    const std::string text = fw::SystemMessage(dwError);
     if (!text.empty())
         ShowError(text.c_str());
 }
@@ -43,8 +29,6 @@ DWORD SystemErrorOf(HRESULT hr)
 
 std::string SystemErrorText(DWORD dwError)
 {
-    std::string text = SystemText(dwError);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
+    const std::string text = fw::SystemMessage(dwError);
     return text.empty() ? std::to_string(dwError) : text;
 }

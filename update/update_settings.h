@@ -8,12 +8,11 @@
 #include <string>
 
 #include "framework/handles.h"
-#include "update/version_number.h"
+#include "update/info/utc_time.h"
+#include "update/info/version_number.h"
 
 // Intervals and times in 100-nanosecond ticks.
-constexpr uint64_t kTicksPerDay = 864000000000ull;
-constexpr uint64_t kTicksPerWeek = 6048000000000ull;
-constexpr uint64_t kTicksPerTenMinutes = 6000000000ull;
+constexpr uint64_t kTicksPerWeek = 7 * kTicksPerDay;
 
 // Installed version when the product key does not say; also the updater's
 // own file and product version.

@@ -1,7 +1,7 @@
 // The saved installer from its check until the shell has started it:
 // another process can neither overwrite nor delete it, and the shell starts
 // it all the same; a file put in its place before it is held is refused.
-#include "update/download/installer_file.h"
+#include "update/install/installer_file.h"
 
 #include <windows.h>
 

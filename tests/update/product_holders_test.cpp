@@ -13,7 +13,7 @@
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
 #include "tests/support/windows.h"
-#include "update/download/product_holders.h"
+#include "update/install/product_holders.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "update/download/update_folder.h"
+#include "update/install/update_folder.h"
 
 #include <gtest/gtest.h>
 

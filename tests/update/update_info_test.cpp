@@ -1,4 +1,4 @@
-#include "update/wizard/update_info.h"
+#include "update/info/update_info.h"
 
 #include <gtest/gtest.h>
 

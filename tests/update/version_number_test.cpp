@@ -1,4 +1,4 @@
-#include "update/version_number.h"
+#include "update/info/version_number.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "update/version_number.h"
-#include "update/wizard/update_info.h"
+#include "update/info/version_number.h"
+#include "update/info/update_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
 {

@@ -8,7 +8,7 @@
 #include "framework/ansi_text.h"
 #include "framework/com_guard.h"
 #include "framework/com_ptr.h"
-#include "update/wizard/update_info.h"
+#include "update/info/update_info.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "update/update_globals.h"
 #include "update/wizard/progress_figures.h"
 #include "update/wizard/resource_text.h"
-#include "update/wizard/update_info.h"
+#include "update/info/update_info.h"
 
 namespace {
 

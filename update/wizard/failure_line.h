@@ -8,7 +8,7 @@
 #include <string>
 
 #include "update/download/downloader.h"
-#include "update/version_number.h"
+#include "update/info/version_number.h"
 
 // The check of the update information ended with hResult.
 std::string CheckFailureLine(HRESULT hResult, const CDownloader& download);

@@ -1,6 +1,6 @@
 #include "update/wizard/pg_download.h"
 
-#include "update/download/product_holders.h"
+#include "update/install/product_holders.h"
 #include "update/wizard/failure_line.h"
 #include "update/wizard/resource_text.h"
 #include "update/wizard/update_wizard.h"

@@ -9,12 +9,12 @@
 
 #include "framework/ansi_text.h"
 #include "update/update_globals.h"
-#include "update/download/update_trust.h"
+#include "update/trust/built_in_keys.h"
 #include "update/update_settings.h"
 #include "update/wizard/browser_events.h"
 #include "update/wizard/progress_figures.h"
 #include "update/wizard/resource_text.h"
-#include "update/wizard/update_info.h"
+#include "update/info/update_info.h"
 #include "update/wizard/update_wizard.h"
 
 namespace {

@@ -1,14 +1,14 @@
 #include "update/wizard/pg_retrieve_update.h"
 
-#include <sstream>
-#include <vector>
+#include <string>
 
-#include "update/download/update_trust.h"
+#include "framework/system_text.h"
+#include "update/info/update_decision.h"
+#include "update/trust/built_in_keys.h"
 #include "update/result_codes.h"
 #include "update/update_globals.h"
 #include "update/wizard/failure_line.h"
 #include "update/wizard/resource_text.h"
-#include "update/wizard/update_info.h"
 #include "update/wizard/update_wizard.h"
 
 namespace {
@@ -21,14 +21,6 @@ constexpr uint32_t kCheckLimitMs = 60 * 1000;
 // A check still running after this long tells the user what it waits for.
 constexpr UINT kWaitingAfterMs = 3000;
 constexpr UINT_PTR kWaitingTimerId = 0x5A51;
-
-// The system's UTC time in FILETIME ticks.
-uint64_t NowTicks()
-{
-    FILETIME ftNow;
-    GetSystemTimeAsFileTime(&ftNow);
-    return (static_cast<uint64_t>(ftNow.dwHighDateTime) << 32) | ftNow.dwLowDateTime;
-}
 } // namespace
 
 void CPgUpdateRetrieveUpdate::OnActivate()
@@ -86,7 +78,7 @@ void CPgUpdateRetrieveUpdate::OnCancel()
         Cancel();
 }
 
-HRESULT CPgUpdateRetrieveUpdate::ReadBody(IStream* pStream)
+HRESULT CPgUpdateRetrieveUpdate::ReadBody(IStream* pStream, std::string& text)
 {
     if (pStream == nullptr)
         return E_UPDATE_INFO_UNREADABLE;
@@ -94,7 +86,7 @@ HRESULT CPgUpdateRetrieveUpdate::ReadBody(IStream* pStream)
     if (FAILED(pStream->Seek(zero, STREAM_SEEK_SET, nullptr)))
         return E_UPDATE_INFO_UNREADABLE;
 
-    std::vector<char> body;
+    text.clear();
     char block[kReadBlock];
     for (;;)
     {
@@ -106,55 +98,24 @@ HRESULT CPgUpdateRetrieveUpdate::ReadBody(IStream* pStream)
         if (cbRead == 0)
             break;
         // Update information is short; anything larger is not one.
-        if (body.size() + cbRead > kMaxUpdateInfoSize)
+        if (text.size() + cbRead > kMaxUpdateInfoSize)
             return E_UPDATE_INFO_UNREADABLE;
-        body.insert(body.end(), block, block + cbRead);
+        text.append(block, cbRead);
     }
-
-    std::istringstream in(std::string(body.begin(), body.end()));
-    in.imbue(std::locale::classic());
-    return ParseUpdateInfo(in);
+    return S_OK;
 }
 
 void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResult, const char*)
 {
+    std::string body;
+    bool bOffer = false;
     if (SUCCEEDED(hResult))
-        hResult = ReadBody(pStream);
-
+        hResult = ReadBody(pStream, body);
+    if (SUCCEEDED(hResult))
+        hResult = TakeUpdateInfo(body, bOffer);
     if (SUCCEEDED(hResult))
     {
-        CUpdateWizard* pWizard = m_pWizard;
-        if (pWizard->IsNewVersionAvailable())
-        {
-            pWizard->StampLastUpdateTime();
-            if (!pWizard->SetActivePage(kPageNextAction))
-            {
-                // The update cannot be offered: say so rather than leave a
-                // page whose only button can no longer do anything.
-                pWizard->FinishWithMessage(IDS_UPDATE_FAILED);
-                pWizard->ShowWizard(true);
-                return;
-            }
-            if (!g_bUserIsAdmin)
-            {
-                pWizard->RememberAvailableVersion();
-                pWizard->SetNotifyDownload(0);
-            }
-            pWizard->ShowWizard(true);
-        }
-        else
-        {
-            pWizard->StampLastUpdateTime();
-            pWizard->SetNotifyDownload(0);
-            if (pWizard->m_manual)
-            {
-                pWizard->FinishWithMessage(IDS_NO_NEW_VERSION);
-            }
-            else
-            {
-                pWizard->EndRun();
-            }
-        }
+        OnUpdateInfoTaken(bOffer);
         return;
     }
 
@@ -177,46 +138,79 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
     }
 }
 
-HRESULT CPgUpdateRetrieveUpdate::ParseUpdateInfo(std::istream& in)
+void CPgUpdateRetrieveUpdate::OnUpdateInfoTaken(bool bOffer)
 {
-    UpdateInfo info;
-    UpdateInfoFault fault = UpdateInfoFault::None;
-    if (!ReadUpdateInfo(in, info, &fault))
-        return fault == UpdateInfoFault::InstallerAddress ? E_UPDATE_INFO_NOT_WEB_ADDRESS
-                                                          : E_UPDATE_INFO_UNREADABLE;
-    if (!IsTrustedUpdateInfo(info))
-        return E_UPDATE_INFO_UNTRUSTED;
-    // Where the publisher signs, the installer comes only over a connection
-    // that nobody on the way can read or change: a swapped installer would
-    // be caught by its digest, but only once all of it had come.
-    const bool bSigned = UpdatesAreSigned();
-    if (bSigned && !IsSecureWebAddress(info.installerUrl))
-        return E_UPDATE_INFO_INSECURE_ADDRESS;
-    // A file past its time may be an old one served again.
-    if (info.expires && NowTicks() >= *info.expires)
+    CUpdateWizard* pWizard = m_pWizard;
+    pWizard->StampLastUpdateTime();
+    if (!bOffer)
     {
+        pWizard->SetNotifyDownload(0);
+        if (pWizard->m_manual)
+            pWizard->FinishWithMessage(IDS_NO_NEW_VERSION);
+        else
+            pWizard->EndRun();
+        return;
+    }
+    if (!pWizard->SetActivePage(kPageNextAction))
+    {
+        // The update cannot be offered: say so rather than leave a page
+        // whose only button can no longer do anything.
+        pWizard->FinishWithMessage(IDS_UPDATE_FAILED);
+        pWizard->ShowWizard(true);
+        return;
+    }
+    if (!g_bUserIsAdmin)
+    {
+        pWizard->RememberAvailableVersion();
+        pWizard->SetNotifyDownload(0);
+    }
+    pWizard->ShowWizard(true);
+}
+
+HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& bOffer)
+{
+    UpdateSettings& settings = m_pWizard->m_settings;
+    UpdateInfo info;
+    UpdateFacts facts;
+    if (ReadUpdateInfo(body.data(), body.size(), info, &facts.fault))
+        facts.pInfo = &info;
+    facts.bKeysBuiltIn = UpdatesAreSigned();
+    if (facts.pInfo != nullptr && facts.bKeysBuiltIn)
+        facts.trust = CheckWithBuiltInKeys(info);
+    facts.now = fw::NowTicks();
+    facts.highest = settings.HighestVersion();
+    facts.installed = settings.InstalledVersion();
+    facts.announced = settings.AvailableVersion();
+    facts.mode = m_pWizard->m_manual ? RunMode::Manual : RunMode::Automatic;
+
+    const UpdateDecision decision = DecideUpdate(facts);
+    switch (decision.verdict)
+    {
+    case UpdateVerdict::Offer:
+    case UpdateVerdict::NothingNew:
+        break;
+    case UpdateVerdict::Unreadable:
+        return E_UPDATE_INFO_UNREADABLE;
+    case UpdateVerdict::NotWebAddress:
+        return E_UPDATE_INFO_NOT_WEB_ADDRESS;
+    case UpdateVerdict::Untrusted:
+        return E_UPDATE_INFO_UNTRUSTED;
+    case UpdateVerdict::InsecureAddress:
+        return E_UPDATE_INFO_INSECURE_ADDRESS;
+    case UpdateVerdict::Expired:
         m_pWizard->m_failureLine = ExpiredFailureLine(*info.expires);
         return E_UPDATE_INFO_EXPIRED;
+    case UpdateVerdict::RolledBack:
+        m_pWizard->m_failureLine = RolledBackFailureLine(decision.offered, facts.highest);
+        return E_UPDATE_INFO_ROLLED_BACK;
     }
-    // Signed information of an older release, served again, must not undo
-    // what later information announced. Without keys anyone can announce
-    // any version, so nothing is remembered there.
-    const VersionNumber offered(info.versionText);
-    if (bSigned)
-    {
-        const VersionNumber highest = m_pWizard->m_settings.HighestVersion();
-        if (offered.IsOlderThan(highest))
-        {
-            m_pWizard->m_failureLine = RolledBackFailureLine(offered, highest);
-            return E_UPDATE_INFO_ROLLED_BACK;
-        }
-        if (offered.IsNewerThan(highest))
-            m_pWizard->m_settings.SetHighestVersion(offered);
-    }
-    m_pWizard->m_availableVersion = offered;
+    if (decision.bNewHighest)
+        settings.SetHighestVersion(decision.offered);
+    m_pWizard->m_availableVersion = decision.offered;
     m_pWizard->m_installerSize = info.installerSize;
     m_pWizard->m_releaseNotesUrl = info.releaseNotesUrl;
     m_pWizard->m_installerUrl = info.installerUrl;
     m_pWizard->m_installerFile.Expect(info.installerSha256);
+    bOffer = decision.verdict == UpdateVerdict::Offer;
     return S_OK;
 }

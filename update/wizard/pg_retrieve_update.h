@@ -9,7 +9,7 @@
 #include "update/resource_ids.h"
 #include "update/wizard/update_page.h"
 
-#include <istream>
+#include <string>
 
 class CPgUpdateRetrieveUpdate : public CPgUpdatePageImpl<CPgUpdateRetrieveUpdate>,
                                 public fw::CDialogImpl<CPgUpdateRetrieveUpdate>,
@@ -30,18 +30,19 @@ public:
     void OnCancel() override;
     void OnDownloadComplete(IStream* pStream, HRESULT hResult, const char* pszError) override;
 
-    // Reads the four fields into the wizard, and where keys are built in
-    // raises the highest version seen. Else, storing nothing, why the
-    // information is refused: E_UPDATE_INFO_UNREADABLE or
-    // E_UPDATE_INFO_UNTRUSTED when it is not update information or not signed
-    // as the built-in keys require, E_UPDATE_INFO_NOT_WEB_ADDRESS or
-    // E_UPDATE_INFO_INSECURE_ADDRESS for the installer's address, and
+    // Asks the one decision about the body that came, and acts on what it
+    // says: a taken body goes into the wizard (and where keys are built in
+    // may raise the highest version seen), with bOffer telling whether it
+    // offers a new version. Else, storing nothing, why it is refused:
+    // E_UPDATE_INFO_UNREADABLE, E_UPDATE_INFO_NOT_WEB_ADDRESS,
+    // E_UPDATE_INFO_UNTRUSTED, E_UPDATE_INFO_INSECURE_ADDRESS, or
     // E_UPDATE_INFO_EXPIRED or E_UPDATE_INFO_ROLLED_BACK with m_failureLine
     // of the wizard saying why.
-    HRESULT ParseUpdateInfo(std::istream& in);
+    HRESULT TakeUpdateInfo(const std::string& body, bool& bOffer);
 
 private:
-    HRESULT ReadBody(IStream* pStream);
+    HRESULT ReadBody(IStream* pStream, std::string& body);
+    void OnUpdateInfoTaken(bool bOffer);
     // A check that takes long says what it waits for.
     LRESULT OnWaitingTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 };

@@ -4,7 +4,7 @@
 #include <shlwapi.h>
 
 #include "framework/handles.h"
-#include "update/download/update_folder.h"
+#include "update/install/update_folder.h"
 #include "update/result_codes.h"
 #include "update/update_globals.h"
 #include "update/wizard/failure_line.h"
@@ -225,12 +225,6 @@ int CUpdateWizard::RunMessageLoop()
 bool CUpdateWizard::IsInternetConnected() const
 {
     return m_settings.IsInternetConnected();
-}
-
-bool CUpdateWizard::IsNewVersionAvailable() const
-{
-    return m_availableVersion.IsNewerThan(m_manual ? m_settings.InstalledVersion()
-                                                   : m_settings.AvailableVersion());
 }
 
 bool CUpdateWizard::RememberAvailableVersion()

@@ -8,10 +8,10 @@
 
 #include "framework/dialog.h"
 #include "framework/handles.h"
-#include "update/download/installer_file.h"
+#include "update/install/installer_file.h"
 #include "update/resource_ids.h"
 #include "update/update_settings.h"
-#include "update/version_number.h"
+#include "update/info/version_number.h"
 #include "update/wizard/pg_download.h"
 #include "update/wizard/pg_finish.h"
 #include "update/wizard/pg_next_action.h"
@@ -69,7 +69,6 @@ public:
     void AbandonTransfers();
 
     bool IsInternetConnected() const;
-    bool IsNewVersionAvailable() const;
     bool RememberAvailableVersion();
     bool SetNotifyDownload(uint64_t ftInterval);
     bool StampLastUpdateTime();

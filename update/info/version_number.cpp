@@ -1,4 +1,4 @@
-#include "version_number.h"
+#include "update/info/version_number.h"
 
 #include <cstdio>
 

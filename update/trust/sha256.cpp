@@ -1,4 +1,4 @@
-#include "update/download/sha256.h"
+#include "update/trust/sha256.h"
 
 HRESULT CSha256::Start()
 {

@@ -1,4 +1,4 @@
-#include "update/download/product_holders.h"
+#include "update/install/product_holders.h"
 
 #include <restartmanager.h>
 #include <shlwapi.h>

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "update/version_number.h"
+#include "update/info/version_number.h"
 
 // Fills pszBuffer with the user's Local AppData folder; shows the system's
 // error text and returns false when it cannot be read.

@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "update/version_number.h"
+#include "update/info/utc_time.h"
+#include "update/info/version_number.h"
+#include "update/info/web_address.h"
 
 using Sha256Digest = std::array<uint8_t, 32>;
 
@@ -74,23 +76,6 @@ constexpr char kSha256Token[] = "sha256=";
 constexpr char kExpiresToken[] = "expires=";
 constexpr char kSignatureToken[] = "signature=";
 std::string Sha256ToHex(const Sha256Digest& digest);
-
-// A UTC time in the one spelling the expires= token takes,
-// "2027-01-07T12:00:00Z" (years 1601 to 9999, no leap second), as ticks of
-// 100 nanoseconds since 1 January 1601, the count of a FILETIME. False, with
-// ticks untouched, for any other text.
-constexpr uint64_t kTicksPerSecond = 10000000ull;
-bool ParseUtcTime(const std::string& text, uint64_t& ticks);
-// The same spelling back, to the second (a fraction is dropped).
-std::string UtcTimeText(uint64_t ticks);
-
-// An http or https address with a host: the only addresses the updater
-// fetches from. A UNC path, a file: URL or anything else is not one.
-bool IsWebAddress(const std::string& url);
-// A web address that nobody on the way can read or change: https, or http to
-// this computer's own loopback host (127.0.0.0/8, [::1], localhost), which
-// never leaves the machine.
-bool IsSecureWebAddress(const std::string& url);
 
 // The name the downloaded installer is saved under: "vxzsp-2.5.0.301.exe".
 std::string InstallerFileName(const VersionNumber& version);

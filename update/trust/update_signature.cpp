@@ -1,10 +1,10 @@
-#include "update/download/update_signature.h"
+#include "update/trust/update_signature.h"
 
 #include <wincrypt.h>
 
 #include <cstring>
 
-#include "update/download/sha256.h"
+#include "update/trust/sha256.h"
 
 namespace {
 

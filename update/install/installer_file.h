@@ -22,8 +22,8 @@
 #include <string>
 
 #include "framework/handles.h"
-#include "update/download/sha256.h"
-#include "update/wizard/update_info.h"
+#include "update/trust/sha256.h"
+#include "update/info/update_info.h"
 
 class CInstallerFile
 {

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "framework/handles.h"
-#include "update/wizard/update_info.h"
+#include "update/info/update_info.h"
 
 class CSha256
 {

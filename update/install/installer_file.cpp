@@ -1,4 +1,4 @@
-#include "update/download/installer_file.h"
+#include "update/install/installer_file.h"
 
 #include <shellapi.h>
 

@@ -1,20 +1,18 @@
-#include "update/download/update_trust.h"
+#include "update/trust/built_in_keys.h"
 
-#include "update/download/update_signature.h"
+#include "update/trust/update_signature.h"
 
 bool UpdatesAreSigned()
 {
     return g_rgUpdatePublicKeys[0].pbDer != nullptr;
 }
 
-bool IsTrustedUpdateInfo(const UpdateInfo& info)
+UpdateTrust CheckWithBuiltInKeys(const UpdateInfo& info)
 {
-    if (!UpdatesAreSigned())
-        return true;
     // A built-in key this system cannot read verifies nothing, but it still
     // means the publisher signs: with no key left, nothing is trusted.
     CUpdateKeys keys;
     for (const UpdatePublicKey* pKey = g_rgUpdatePublicKeys; pKey->pbDer != nullptr; ++pKey)
         keys.AddDer(pKey->pbDer, pKey->cbDer);
-    return keys.Check(info) == UpdateTrust::Trusted;
+    return keys.Check(info);
 }

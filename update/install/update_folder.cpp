@@ -1,4 +1,4 @@
-#include "update/download/update_folder.h"
+#include "update/install/update_folder.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -9,7 +9,7 @@
 
 #include "framework/handles.h"
 #include "update/update_globals.h"
-#include "update/wizard/update_info.h"
+#include "update/info/update_info.h"
 
 namespace {
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";

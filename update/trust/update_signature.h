@@ -10,17 +10,8 @@
 #include <vector>
 
 #include "framework/handles.h"
-#include "update/wizard/update_info.h"
-
-// What the keys make of one update information.
-enum class UpdateTrust
-{
-    Trusted,            // signed by one of the keys, with the installer's digest
-    Unsigned,           // no signature token
-    MalformedSignature, // the token's bytes are not a DER ECDSA signature
-    BadSignature,       // none of the keys made this signature over these bytes
-    NoDigest,           // a good signature, but no sha256= token to check the installer with
-};
+#include "update/info/signature_verdict.h"
+#include "update/info/update_info.h"
 
 // Why a key was not taken.
 enum class KeyProblem

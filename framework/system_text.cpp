@@ -1,0 +1,28 @@
+#include "framework/system_text.h"
+
+#include "framework/handles.h"
+
+namespace fw {
+
+uint64_t NowTicks()
+{
+    FILETIME ftNow;
+    GetSystemTimeAsFileTime(&ftNow);
+    return (static_cast<uint64_t>(ftNow.dwHighDateTime) << 32) | ftNow.dwLowDateTime;
+}
+
+std::string SystemMessage(DWORD dwError)
+{
+    char* pszMessage = nullptr;
+    const DWORD cch = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<char*>(&pszMessage), 0, nullptr);
+    const CLocalBlock message(pszMessage);
+    std::string text = cch != 0 && pszMessage != nullptr ? std::string(pszMessage, cch) : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace fw

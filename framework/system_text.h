@@ -1,0 +1,20 @@
+// Small system facts that several parts of the updater and its tools ask
+// for in the same way.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace fw {
+
+// The system's UTC time in FILETIME ticks (100 ns since 1 January 1601).
+uint64_t NowTicks();
+
+// The system's text for an error code in the user's language, without the
+// line break it ends with; empty when the system has none. Inserts are
+// left as they stand: the caller has no arguments to give them.
+std::string SystemMessage(DWORD dwError);
+
+} // namespace fw

@@ -1,0 +1,97 @@
+#include "update/info/update_decision.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr uint64_t kNow = 1000 * kTicksPerDay;
+
+// One row: what came and what this installation remembers, and the answer.
+struct DecisionCase
+{
+    const char* pszName;
+    UpdateInfoFault fault; // None: the body read
+    bool bKeys;
+    UpdateTrust trust;
+    const char* pszInstallerUrl;
+    uint64_t expires; // 0: no expires= token
+    const char* pszHighest;
+    const char* pszInstalled;
+    const char* pszAnnounced;
+    RunMode mode;
+    UpdateVerdict verdict;
+    bool bNewHighest;
+};
+
+constexpr auto F = UpdateInfoFault::None;
+constexpr auto T = UpdateTrust::Trusted;
+constexpr auto A = RunMode::Automatic;
+constexpr auto M = RunMode::Manual;
+constexpr const char* kHttps = "https://e.test/setup.exe";
+constexpr const char* kHttp = "http://e.test/setup.exe";
+constexpr uint64_t kLater = kNow + kTicksPerDay;
+
+// The body always announces 2.5.0.301.
+const DecisionCase kCases[] = {
+    {"not update information", UpdateInfoFault::Fields, true, T, kHttps, 0, "0.0.0", "2.4.2", "0.0.0", M,
+     UpdateVerdict::Unreadable, false},
+    {"installer not a web address", UpdateInfoFault::InstallerAddress, false, T, kHttps, 0, "0.0.0",
+     "2.4.2", "0.0.0", M, UpdateVerdict::NotWebAddress, false},
+    {"keys, bad signature", F, true, UpdateTrust::BadSignature, kHttps, kLater, "0.0.0", "2.4.2",
+     "0.0.0", M, UpdateVerdict::Untrusted, false},
+    {"keys, unsigned", F, true, UpdateTrust::Unsigned, kHttps, kLater, "0.0.0", "2.4.2", "0.0.0", A,
+     UpdateVerdict::Untrusted, false},
+    {"keys, installer over plain http", F, true, T, kHttp, kLater, "0.0.0", "2.4.2", "0.0.0", M,
+     UpdateVerdict::InsecureAddress, false},
+    {"expired at this very tick", F, true, T, kHttps, kNow, "0.0.0", "2.4.2", "0.0.0", M,
+     UpdateVerdict::Expired, false},
+    {"expired without keys", F, false, UpdateTrust::Unsigned, kHttp, kNow - 1, "0.0.0", "2.4.2",
+     "0.0.0", A, UpdateVerdict::Expired, false},
+    {"keys, older than announced before", F, true, T, kHttps, kLater, "2.6.0", "2.4.2", "0.0.0", M,
+     UpdateVerdict::RolledBack, false},
+    {"keys, newer: offered and remembered", F, true, T, kHttps, kLater, "2.4.9", "2.4.2", "0.0.0", A,
+     UpdateVerdict::Offer, true},
+    {"keys, the highest again: nothing to remember", F, true, T, kHttps, 0, "2.5.0", "2.4.2",
+     "0.0.0", M, UpdateVerdict::Offer, false},
+    {"no keys: rollback not judged, nothing remembered", F, false, UpdateTrust::Unsigned, kHttp, 0,
+     "2.6.0", "2.4.2", "0.0.0", M, UpdateVerdict::Offer, false},
+    {"manual, already installed", F, true, T, kHttps, kLater, "2.5.0", "2.5.0", "0.0.0", M,
+     UpdateVerdict::NothingNew, false},
+    {"manual, offered on a schedule before", F, true, T, kHttps, kLater, "2.5.0", "2.4.2", "2.5.0",
+     M, UpdateVerdict::Offer, false},
+    {"automatic, offered before", F, true, T, kHttps, kLater, "2.5.0", "2.4.2", "2.5.0", A,
+     UpdateVerdict::NothingNew, false},
+    {"automatic, newer than offered before", F, false, UpdateTrust::Unsigned, kHttp, 0, "0.0.0",
+     "2.4.2", "2.4.9", A, UpdateVerdict::Offer, false},
+};
+
+TEST(UpdateDecision, EachReasonFromItsInputs)
+{
+    for (const DecisionCase& row : kCases)
+    {
+        SCOPED_TRACE(row.pszName);
+        UpdateInfo info;
+        info.versionText = "2.5.0.301";
+        info.installerUrl = row.pszInstallerUrl;
+        if (row.expires != 0)
+            info.expires = row.expires;
+        UpdateFacts facts;
+        facts.pInfo = row.fault == F ? &info : nullptr;
+        facts.fault = row.fault;
+        facts.bKeysBuiltIn = row.bKeys;
+        facts.trust = row.trust;
+        facts.now = kNow;
+        facts.highest = VersionNumber(row.pszHighest);
+        facts.installed = VersionNumber(row.pszInstalled);
+        facts.announced = VersionNumber(row.pszAnnounced);
+        facts.mode = row.mode;
+
+        const UpdateDecision decision = DecideUpdate(facts);
+        EXPECT_EQ(decision.verdict, row.verdict);
+        EXPECT_EQ(decision.bNewHighest, row.bNewHighest);
+        if (row.fault == F)
+            EXPECT_EQ(decision.offered.Text(), "2.5.0.301");
+    }
+}
+
+} // namespace

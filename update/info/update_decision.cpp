@@ -1,0 +1,55 @@
+#include "update/info/update_decision.h"
+
+#include "update/info/web_address.h"
+
+namespace {
+
+UpdateDecision Verdict(UpdateVerdict verdict, const VersionNumber& offered = VersionNumber())
+{
+    UpdateDecision decision;
+    decision.verdict = verdict;
+    decision.offered = offered;
+    return decision;
+}
+
+} // namespace
+
+UpdateDecision DecideUpdate(const UpdateFacts& facts)
+{
+    if (facts.pInfo == nullptr)
+        return Verdict(facts.fault == UpdateInfoFault::InstallerAddress ? UpdateVerdict::NotWebAddress
+                                                                        : UpdateVerdict::Unreadable);
+    const UpdateInfo& info = *facts.pInfo;
+    const VersionNumber offered(info.versionText);
+    if (facts.bKeysBuiltIn && facts.trust != UpdateTrust::Trusted)
+        return Verdict(UpdateVerdict::Untrusted, offered);
+    // Where the publisher signs, the installer comes only over a connection
+    // that nobody on the way can read or change: a swapped installer would
+    // be caught by its digest, but only once all of it had come.
+    if (facts.bKeysBuiltIn && !IsSecureWebAddress(info.installerUrl))
+        return Verdict(UpdateVerdict::InsecureAddress, offered);
+    if (info.expires && facts.now >= *info.expires)
+        return Verdict(UpdateVerdict::Expired, offered);
+
+    // Without keys anyone can announce any version, so nothing is
+    // remembered there.
+    UpdateDecision decision = Verdict(UpdateVerdict::NothingNew, offered);
+    if (facts.bKeysBuiltIn)
+    {
+        if (offered.IsOlderThan(facts.highest))
+            return Verdict(UpdateVerdict::RolledBack, offered);
+        decision.bNewHighest = offered.IsNewerThan(facts.highest);
+    }
+    // The user asked: whatever is newer than installed. On a schedule, only
+    // what was not offered before, so that a skipped version stays skipped.
+    const VersionNumber& baseline =
+        facts.mode == RunMode::Manual ? facts.installed : facts.announced;
+    if (offered.IsNewerThan(baseline))
+        decision.verdict = UpdateVerdict::Offer;
+    return decision;
+}
+
+bool IsTaken(UpdateVerdict verdict)
+{
+    return verdict == UpdateVerdict::Offer || verdict == UpdateVerdict::NothingNew;
+}

@@ -1,0 +1,68 @@
+// Whether update information that came from the server is taken, and
+// whether it offers this installation a new version: the one place that
+// decides, asked by the check page and by the publisher's check alike. A
+// function over plain values (what was read, what the keys made of it, the
+// clock, what this installation remembers), so that every reason can be
+// tried without a server, a registry or a key.
+//
+// Plain portable C++ without Windows headers.
+#pragma once
+
+#include <cstdint>
+
+#include "update/info/signature_verdict.h"
+#include "update/info/update_info.h"
+#include "update/info/version_number.h"
+
+enum class RunMode
+{
+    Automatic, // started on a schedule: offers only what was not offered before
+    Manual,    // started by the user: offers whatever is newer than installed
+};
+
+// The answer; every refusal has a failure line of its own.
+enum class UpdateVerdict
+{
+    Offer,           // taken, and it announces a version to offer
+    NothingNew,      // taken, but there is nothing newer to offer
+    Unreadable,      // the body is not update information
+    NotWebAddress,   // the installer's address is not an http or https address
+    Untrusted,       // keys are built in, and none of them vouches for it
+    InsecureAddress, // keys are built in, and the installer would come over plain http
+    Expired,         // its expiry time has passed: it may be an old file served again
+    RolledBack,      // signed, but announcing less than signed information did before
+};
+
+struct UpdateFacts
+{
+    // What the reader made of the body: the information, or null and why not.
+    const UpdateInfo* pInfo = nullptr;
+    UpdateInfoFault fault = UpdateInfoFault::None;
+    // Whether the publisher's keys are built in, and what they made of it.
+    bool bKeysBuiltIn = false;
+    UpdateTrust trust = UpdateTrust::Unsigned;
+    // Now, in UTC ticks since 1601.
+    uint64_t now = 0;
+    // The highest version that signed information has announced here.
+    VersionNumber highest;
+    // The product's installed version, and the one automatic runs last
+    // offered.
+    VersionNumber installed;
+    VersionNumber announced;
+    RunMode mode = RunMode::Automatic;
+};
+
+struct UpdateDecision
+{
+    UpdateVerdict verdict = UpdateVerdict::Unreadable;
+    // The version the information announces, once it reads.
+    VersionNumber offered;
+    // Remember offered as the highest version announced: signed information
+    // of an older release, served again, must not undo it.
+    bool bNewHighest = false;
+};
+
+UpdateDecision DecideUpdate(const UpdateFacts& facts);
+
+// Taken: it read, and nothing about it was refused.
+bool IsTaken(UpdateVerdict verdict);
