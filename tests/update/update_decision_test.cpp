@@ -90,7 +90,9 @@ TEST(UpdateDecision, EachReasonFromItsInputs)
         EXPECT_EQ(decision.verdict, row.verdict);
         EXPECT_EQ(decision.bNewHighest, row.bNewHighest);
         if (row.fault == F)
+        {
             EXPECT_EQ(decision.offered.Text(), "2.5.0.301");
+        }
     }
 }
 
