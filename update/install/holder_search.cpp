@@ -1,7 +1,5 @@
 #include "update/install/holder_search.h"
 
-#include <new>
-
 #include "framework/com_guard.h"
 
 struct CHolderSearch::Job
