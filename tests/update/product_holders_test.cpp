@@ -13,6 +13,7 @@
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
 #include "tests/support/windows.h"
+#include "update/install/holder_search.h"
 #include "update/install/product_holders.h"
 
 namespace {
@@ -119,6 +120,74 @@ TEST(ProductHolderFolders, InsideMeansBelowTheFolderIgnoringCase)
         EXPECT_EQ(IsInsideFolder(c.pszPath, "C:\\Program Files\\Vexil ZSP"), c.bInside)
             << c.pszPath;
     EXPECT_FALSE(IsInsideFolder("C:\\x.dll", ""));
+}
+
+// A search that looks only when the test lets it, as one on a busy machine
+// takes its time.
+HANDLE g_hLetTheSearchLook = nullptr;
+LONG volatile g_lSearchesDone = 0;
+
+std::vector<ProductHolder> SlowSearch(const std::string&)
+{
+    WaitForSingleObject(g_hLetTheSearchLook, kWindowTimeoutMs);
+    InterlockedIncrement(&g_lSearchesDone);
+    return {{7, "Kestrix!"}};
+}
+
+class HolderSearchTest : public testing::Test
+{
+protected:
+    HolderSearchTest()
+    {
+        g_hLetTheSearchLook = m_let.Get();
+        g_lSearchesDone = 0;
+    }
+    ~HolderSearchTest() override
+    {
+        SetEvent(m_let.Get());
+        testsupport::WaitUntil([]() { return g_lSearchesDone == 1; }, kWindowTimeoutMs);
+        DestroyWindow(m_hWnd);
+    }
+
+    static constexpr UINT kMsgFound = WM_APP + 1;
+    static constexpr const char* kFolder = "C:\\Vexil ZSP";
+    fw::CKernelHandle m_let{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    HWND m_hWnd = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+};
+
+TEST_F(HolderSearchTest, TheAskingThreadRunsOnWhileTheSearchLooksAndIsToldWhenItHas)
+{
+    CHolderSearch search(SlowSearch);
+    ASSERT_EQ(search.Start(m_hWnd, kMsgFound, kFolder), S_OK);
+    EXPECT_EQ(search.Start(m_hWnd, kMsgFound, kFolder), S_FALSE);
+    // Back at once, with the search still waiting to look.
+    std::vector<ProductHolder> holders;
+    EXPECT_EQ(search.TakeFindings(holders), S_FALSE);
+    EXPECT_EQ(g_lSearchesDone, 0);
+
+    SetEvent(m_let.Get());
+    MSG msg;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&]() { return PeekMessageA(&msg, m_hWnd, kMsgFound, kMsgFound, PM_REMOVE) != FALSE; },
+        kWindowTimeoutMs));
+    ASSERT_EQ(search.TakeFindings(holders), S_OK);
+    ASSERT_EQ(holders.size(), 1u);
+    EXPECT_EQ(holders[0].name, "Kestrix!");
+    EXPECT_EQ(search.TakeFindings(holders), S_FALSE);
+}
+
+TEST_F(HolderSearchTest, ASearchStillLookingKeepsItsOwnerFromEndingOnlyBriefly)
+{
+    const DWORD dwStart = GetTickCount();
+    {
+        CHolderSearch search(SlowSearch);
+        ASSERT_EQ(search.Start(m_hWnd, kMsgFound, kFolder), S_OK);
+    }
+    // The search then finishes alone and posts to a window that is gone.
+    const DWORD dwEnded = GetTickCount() - dwStart;
+    EXPECT_GE(dwEnded + 50, CHolderSearch::kEndWaitMs);
+    EXPECT_LT(dwEnded, kWindowTimeoutMs);
 }
 
 } // namespace

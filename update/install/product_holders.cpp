@@ -55,8 +55,8 @@ std::vector<std::wstring> LibrariesIn(const std::string& folder)
     std::vector<std::wstring> files;
     WIN32_FIND_DATAA found = {};
     const std::string pattern = folder + "\\*.dll";
-    HANDLE hFind = FindFirstFileA(pattern.c_str(), &found);
-    if (hFind == INVALID_HANDLE_VALUE)
+    fw::CFindHandle search(FindFirstFileA(pattern.c_str(), &found));
+    if (!search)
         return files;
     do
     {
@@ -64,8 +64,7 @@ std::vector<std::wstring> LibrariesIn(const std::string& folder)
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
             fw::AnsiToWide((folder + "\\" + found.cFileName).c_str(), path))
             files.push_back(path);
-    } while (files.size() <= kMaxRegisteredFiles && FindNextFileA(hFind, &found));
-    FindClose(hFind);
+    } while (files.size() <= kMaxRegisteredFiles && FindNextFileA(search.Get(), &found));
     return files;
 }
 

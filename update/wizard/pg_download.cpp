@@ -51,12 +51,14 @@ void CPgUpdateDownload::OnCancel()
     }
     // The installer does not start while the user decides.
     ::KillTimer(m_hWnd, kHoldersTimerId);
+    m_bAskingToCancel = true;
     const bool bCancel = ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars);
+    m_bAskingToCancel = false;
     if (m_heldFolder.empty())
         return;
     if (!bCancel)
     {
-        CheckHolders();
+        LookForHolders();
         return;
     }
     m_heldFolder.clear();
@@ -71,7 +73,28 @@ LRESULT CPgUpdateDownload::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
         bHandled = FALSE;
         return 0;
     }
-    CheckHolders();
+    ::KillTimer(m_hWnd, kHoldersTimerId);
+    LookForHolders();
+    return 0;
+}
+
+LRESULT CPgUpdateDownload::OnHoldersFound(UINT, WPARAM, LPARAM, BOOL&)
+{
+    std::vector<ProductHolder> holders;
+    const HRESULT hr = m_holderSearch.TakeFindings(holders);
+    // Findings that come while the user decides, or after the wait ended,
+    // are dropped; a search that failed to look is tried again.
+    if (hr == S_FALSE || m_heldFolder.empty() || m_bAskingToCancel)
+        return 0;
+    if (SUCCEEDED(hr) && holders.empty())
+    {
+        m_heldFolder.clear();
+        StartInstaller();
+        return 0;
+    }
+    if (SUCCEEDED(hr))
+        ShowHolders(holders);
+    ::SetTimer(m_hWnd, kHoldersTimerId, kHoldersPeriodMs, nullptr);
     return 0;
 }
 
@@ -84,28 +107,24 @@ void CPgUpdateDownload::StartWhenFree()
         return;
     }
     m_heldFolder = folder;
-    CheckHolders();
+    LookForHolders();
 }
 
-void CPgUpdateDownload::CheckHolders()
+void CPgUpdateDownload::LookForHolders()
 {
-    const std::vector<ProductHolder> holders = FindProductHolders(m_heldFolder);
-    if (holders.empty())
-    {
-        ::KillTimer(m_hWnd, kHoldersTimerId);
-        m_heldFolder.clear();
-        StartInstaller();
-        return;
-    }
+    if (FAILED(m_holderSearch.Start(m_hWnd, kMsgHoldersFound, m_heldFolder)))
+        ::SetTimer(m_hWnd, kHoldersTimerId, kHoldersPeriodMs, nullptr);
+}
+
+void CPgUpdateDownload::ShowHolders(const std::vector<ProductHolder>& holders)
+{
     const std::string names = JoinHolderNames(holders);
-    if (names != m_holderNames)
-    {
-        m_holderNames = names;
-        const std::string notice = FormatResourceString(
-            holders.size() == 1 ? IDS_CLOSE_HOLDER : IDS_CLOSE_HOLDERS, names.c_str());
-        ::SetDlgItemTextA(m_hWnd, IDC_DOWNLOAD_FIGURES, notice.c_str());
-    }
-    ::SetTimer(m_hWnd, kHoldersTimerId, kHoldersPeriodMs, nullptr);
+    if (names == m_holderNames)
+        return;
+    m_holderNames = names;
+    const std::string notice = FormatResourceString(
+        holders.size() == 1 ? IDS_CLOSE_HOLDER : IDS_CLOSE_HOLDERS, names.c_str());
+    ::SetDlgItemTextA(m_hWnd, IDC_DOWNLOAD_FIGURES, notice.c_str());
 }
 
 void CPgUpdateDownload::StartInstaller()

@@ -7,9 +7,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "framework/dialog.h"
 #include "update/download/download_progress.h"
+#include "update/install/holder_search.h"
 #include "update/resource_ids.h"
 #include "update/wizard/progress_figures.h"
 #include "update/wizard/update_page.h"
@@ -27,9 +29,12 @@ public:
     // How often the page looks whether the product is still held.
     static constexpr UINT kHoldersPeriodMs = 500;
     static constexpr UINT_PTR kHoldersTimerId = 0x5A52;
+    // Posted to the page when a search for the holders has looked.
+    static constexpr UINT kMsgHoldersFound = WM_APP + 1;
 
     BEGIN_MSG_MAP(CPgUpdateDownload)
         MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        MESSAGE_HANDLER(kMsgHoldersFound, OnHoldersFound)
         CHAIN_MSG_MAP(CProgressBase)
     END_MSG_MAP()
 
@@ -50,11 +55,16 @@ protected:
 
 private:
     LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // Starts the installer once nothing holds the product; else names the
+    // holders and looks again after a while.
+    LRESULT OnHoldersFound(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     // Starts the verified installer, or waits while the product is held.
     void StartWhenFree();
-    // Looks again; starts the installer once nothing holds the product.
-    void CheckHolders();
+    // Has the search look again; a search that cannot start is tried again
+    // after a while.
+    void LookForHolders();
+    void ShowHolders(const std::vector<ProductHolder>& holders);
     void StartInstaller();
 
     CProgressFigures m_figures;
@@ -62,6 +72,10 @@ private:
     // empty otherwise.
     std::string m_heldFolder;
     std::string m_holderNames;
+    CHolderSearch m_holderSearch;
+    // While the user is asked whether to cancel, nothing the search finds
+    // starts the installer.
+    bool m_bAskingToCancel = false;
     // Why the installer could not be saved, if that ended the download.
     HRESULT m_hrSave = S_OK;
 };
