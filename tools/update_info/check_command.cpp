@@ -208,7 +208,7 @@ void ReportDecision(const UpdateFacts& facts, const CUpdateKeys& keys, const Che
     case UpdateVerdict::Expired:
         ReportExpired(info, facts.now, report);
         return;
-    default:
+    default: // taken: nothing to refuse
         return;
     }
     if (HasExpired(info, facts.now))
