@@ -68,8 +68,8 @@ protected:
     }
 
     // The program's standard output and error go to files, read back once
-    // it has ended.
-    ToolRun Run(const std::string& arguments) const
+    // it has ended; or standard output goes to hOut.
+    ToolRun Run(const std::string& arguments, HANDLE hOut = nullptr) const
     {
         ToolRun run;
         const std::string outPath = PathOf("stdout.txt");
@@ -87,7 +87,7 @@ protected:
             startup.cb = sizeof(startup);
             startup.dwFlags = STARTF_USESTDHANDLES;
             startup.hStdInput = in.Get();
-            startup.hStdOutput = out.Get();
+            startup.hStdOutput = hOut != nullptr ? hOut : out.Get();
             startup.hStdError = err.Get();
             const std::string program = (testsupport::BinDir() / "update-info.exe").string();
             std::string commandLine = Quoted(program) + " " + arguments;
@@ -169,6 +169,23 @@ TEST_F(UpdateInfoToolTest, StandardOutputGetsTheSameBytesAsAFile)
     const ToolRun write = Write(installer, "3.0.1.9", kNotes, kSetup, "");
     EXPECT_EQ(write.dwExitCode, 0u) << Describe(write);
     EXPECT_EQ(write.out, "3.0.1.9\r\n77\r\nhttp://h/notes.html\r\nhttps://h/setup.exe\r\n");
+}
+
+TEST_F(UpdateInfoToolTest, WriteSaysHowMuchOfAShortWriteReachedStandardOutput)
+{
+    // A pipe that takes nothing without waiting: the write succeeds, short.
+    const std::string pipe = "\\\\.\\pipe\\update-info-" + std::to_string(GetCurrentProcessId());
+    const fw::CFileHandle server(
+        CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 16, 0, nullptr));
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    const fw::CFileHandle client(CreateFileA(pipe.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0,
+                                             &inherit, OPEN_EXISTING, 0, nullptr));
+    DWORD dwMode = PIPE_NOWAIT;
+    ASSERT_TRUE(server && client && SetNamedPipeHandleState(client.Get(), &dwMode, nullptr, nullptr));
+    const ToolRun write = Run("write --installer " + Quoted(MakeFileOfSize("setup.exe", 77)) +
+                              " --version 3.0.1.9 --notes http://h/n --url https://h/s", client.Get());
+    EXPECT_RUN(write, 1, "cannot write to standard output: only ");
+    EXPECT_NE(write.err.find(" of 38 bytes were written"), std::string::npos) << Describe(write);
 }
 
 TEST_F(UpdateInfoToolTest, SizeIsTheInstallersOwnUpToTheLargest32BitValue)

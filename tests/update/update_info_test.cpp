@@ -208,6 +208,20 @@ TEST(UpdateInfo, TheSignatureIsCanonicalBase64AndTheLastToken)
     EXPECT_EQ(FaultOf(fields + "signature=AAAA signature=AAAA"), UpdateInfoFault::AfterSignature);
 }
 
+TEST(UpdateInfo, TheReadingNamesWhatIsAtFaultAndWhatWasSkipped)
+{
+    UpdateInfo info;
+    UpdateInfoReading reading;
+    const std::string split = "2.5.0.301 10kB";
+    EXPECT_FALSE(ReadUpdateInfo(split.data(), split.size(), info, reading));
+    EXPECT_EQ(reading.nFields, 3u);
+    EXPECT_EQ(reading.sizeWord + "|" + reading.word, "10kB|");
+    const std::string twice = std::string(kFields) + "# sha256=" + kDigest + " sha256=" + kDigest;
+    EXPECT_FALSE(ReadUpdateInfo(twice.data(), twice.size(), info, reading));
+    EXPECT_TRUE(reading.bRepeated);
+    EXPECT_EQ(reading.ignored, std::vector<std::string>{"#"});
+}
+
 TEST(UpdateInfo, AStreamIsReadWholeUpToTheLimit)
 {
     std::istringstream fits(std::string(kFields) + std::string(kMaxUpdateInfoSize - std::strlen(kFields), ' '));

@@ -103,53 +103,134 @@ bool DecodeBase64(const std::string& text, std::vector<uint8_t>& bytes)
     return true;
 }
 
+size_t SkipSpace(const std::string& text, size_t nPos)
+{
+    while (nPos < text.size() && IsSpace(text[nPos]))
+        ++nPos;
+    return nPos;
+}
+
+size_t SkipWord(const std::string& text, size_t nPos)
+{
+    while (nPos < text.size() && !IsSpace(text[nPos]))
+        ++nPos;
+    return nPos;
+}
+
+// The white-space-separated word at or after nPos; empty at the end.
+std::string WordAt(const std::string& text, size_t nPos)
+{
+    const size_t nStart = SkipSpace(text, nPos);
+    return text.substr(nStart, SkipWord(text, nStart) - nStart);
+}
+
+// The offset in text of the stream's next character. Asking a stream at its
+// end would fail it, so the end is known without asking.
+size_t Offset(std::istream& in, const std::string& text)
+{
+    return in.eof() ? text.size() : static_cast<size_t>(in.tellg());
+}
+
+// One token after the fields, other than the signature. A word that names
+// no token is ignored.
+UpdateInfoFault ReadToken(const std::string& token, UpdateInfo& read, UpdateInfoReading& reading)
+{
+    if (StartsWith(token, kSha256Token))
+    {
+        Sha256Digest digest;
+        reading.bRepeated = read.installerSha256.has_value();
+        if (reading.bRepeated || !ParseSha256(token.substr(std::strlen(kSha256Token)), digest))
+            return UpdateInfoFault::Digest;
+        read.installerSha256 = digest;
+    }
+    else if (StartsWith(token, kExpiresToken))
+    {
+        uint64_t ticks = 0;
+        reading.bRepeated = read.expires.has_value();
+        if (reading.bRepeated || !ParseUtcTime(token.substr(std::strlen(kExpiresToken)), ticks))
+            return UpdateInfoFault::Expiry;
+        read.expires = ticks;
+    }
+    else
+    {
+        reading.ignored.push_back(token);
+    }
+    return UpdateInfoFault::None;
+}
+
+// The signature token from nStart to nEnd, which must end the text.
+UpdateInfoFault ReadSignature(const std::string& text, size_t nStart, size_t nEnd,
+                              UpdateInfo& read, UpdateInfoReading& reading)
+{
+    std::vector<uint8_t> signature;
+    reading.word = text.substr(nStart, nEnd - nStart);
+    if (!DecodeBase64(reading.word.substr(std::strlen(kSignatureToken)), signature))
+        return UpdateInfoFault::Signature;
+    if (SkipSpace(text, nEnd) != text.size())
+    {
+        reading.word = WordAt(text, nEnd);
+        return UpdateInfoFault::AfterSignature;
+    }
+    reading.word.clear();
+    read.signature = std::move(signature);
+    read.signedBytes = text.substr(0, nStart);
+    return UpdateInfoFault::None;
+}
+
 // The optional tokens after the fourth field, from offset nFrom of the
 // whole text (the signature signs from the text's first byte).
-UpdateInfoFault ReadTokens(const std::string& text, size_t nFrom, UpdateInfo& read)
+UpdateInfoFault ReadTokens(const std::string& text, size_t nFrom, UpdateInfo& read,
+                           UpdateInfoReading& reading)
 {
     size_t nPos = nFrom;
     for (;;)
     {
-        while (nPos < text.size() && IsSpace(text[nPos]))
-            ++nPos;
-        if (nPos == text.size())
+        const size_t nStart = SkipSpace(text, nPos);
+        if (nStart == text.size())
             return UpdateInfoFault::None;
-        const size_t nStart = nPos;
-        while (nPos < text.size() && !IsSpace(text[nPos]))
-            ++nPos;
+        nPos = SkipWord(text, nStart);
         const std::string token = text.substr(nStart, nPos - nStart);
-        if (StartsWith(token, kSha256Token))
+        if (StartsWith(token, kSignatureToken))
+            return ReadSignature(text, nStart, nPos, read, reading);
+        const UpdateInfoFault fault = ReadToken(token, read, reading);
+        if (fault != UpdateInfoFault::None)
         {
-            Sha256Digest digest;
-            if (read.installerSha256 ||
-                !ParseSha256(token.substr(std::strlen(kSha256Token)), digest))
-                return UpdateInfoFault::Digest;
-            read.installerSha256 = digest;
-        }
-        else if (StartsWith(token, kExpiresToken))
-        {
-            uint64_t ticks = 0;
-            if (read.expires || !ParseUtcTime(token.substr(std::strlen(kExpiresToken)), ticks))
-                return UpdateInfoFault::Expiry;
-            read.expires = ticks;
-        }
-        else if (StartsWith(token, kSignatureToken))
-        {
-            std::vector<uint8_t> signature;
-            if (!DecodeBase64(token.substr(std::strlen(kSignatureToken)), signature))
-                return UpdateInfoFault::Signature;
-            while (nPos < text.size() && IsSpace(text[nPos]))
-                ++nPos;
-            if (nPos != text.size())
-                return UpdateInfoFault::AfterSignature;
-            read.signature = std::move(signature);
-            read.signedBytes = text.substr(0, nStart);
-            return UpdateInfoFault::None;
+            reading.word = token;
+            return fault;
         }
     }
 }
 
-UpdateInfoFault ReadText(const std::string& text, UpdateInfo& info)
+// The next field by the stream's own extraction; when it fails, the word
+// it failed on (empty when there is none).
+template <typename Field>
+bool ReadField(std::istream& in, const std::string& text, Field& field, UpdateInfoReading& reading)
+{
+    const size_t nAt = Offset(in, text);
+    in >> field;
+    if (in.fail())
+    {
+        reading.word = WordAt(text, nAt);
+        return false;
+    }
+    ++reading.nFields;
+    return true;
+}
+
+// The four fields in order: three tokens and an unsigned 32-bit decimal
+// number.
+bool ReadFields(std::istream& in, const std::string& text, UpdateInfo& read,
+                UpdateInfoReading& reading)
+{
+    if (!ReadField(in, text, read.versionText, reading))
+        return false;
+    reading.sizeWord = WordAt(text, Offset(in, text));
+    return ReadField(in, text, read.installerSize, reading) &&
+           ReadField(in, text, read.releaseNotesUrl, reading) &&
+           ReadField(in, text, read.installerUrl, reading);
+}
+
+UpdateInfoFault ReadText(const std::string& text, UpdateInfo& info, UpdateInfoReading& reading)
 {
     if (text.size() > kMaxUpdateInfoSize)
         return UpdateInfoFault::TooLarge;
@@ -159,21 +240,24 @@ UpdateInfoFault ReadText(const std::string& text, UpdateInfo& info)
         in.seekg(static_cast<std::streamoff>(std::strlen(kUtf8ByteOrderMark)));
 
     UpdateInfo read;
-    // Once one extraction has failed the later ones do nothing.
-    in >> read.versionText >> read.installerSize >> read.releaseNotesUrl >> read.installerUrl;
-    if (in.fail())
+    if (!ReadFields(in, text, read, reading))
         return UpdateInfoFault::Fields;
     // A version that cannot be compared would be shown, stored and used in
     // the installer's name as 0.0.0.0: the file is not usable.
     if (!VersionNumber().Parse(read.versionText))
+    {
+        reading.word = read.versionText;
         return UpdateInfoFault::Version;
+    }
     // Anything else (a UNC path, a file: URL) would have the shell start a
     // program from wherever it names, past every check of the download.
     if (!IsWebAddress(read.installerUrl))
+    {
+        reading.word = read.installerUrl;
         return UpdateInfoFault::InstallerAddress;
+    }
 
-    const size_t nAfterFields = in.eof() ? text.size() : static_cast<size_t>(in.tellg());
-    const UpdateInfoFault fault = ReadTokens(text, nAfterFields, read);
+    const UpdateInfoFault fault = ReadTokens(text, Offset(in, text), read, reading);
     if (fault == UpdateInfoFault::None)
         info = std::move(read);
     return fault;
@@ -206,14 +290,26 @@ bool ReadUpdateInfo(std::istream& in, UpdateInfo& info, UpdateInfoFault* pFault)
     }
     if (in.bad())
         return Report(UpdateInfoFault::Fields, pFault);
-    return Report(ReadText(text, info), pFault);
+    UpdateInfoReading reading;
+    return Report(ReadText(text, info, reading), pFault);
 }
 
 bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info, UpdateInfoFault* pFault)
 {
+    UpdateInfoReading reading;
+    ReadUpdateInfo(pData, cbData, info, reading);
+    return Report(reading.fault, pFault);
+}
+
+bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info,
+                    UpdateInfoReading& reading)
+{
+    reading = UpdateInfoReading();
     if (pData == nullptr && cbData != 0)
-        return Report(UpdateInfoFault::Fields, pFault);
-    return Report(ReadText(std::string(pData != nullptr ? pData : "", cbData), info), pFault);
+        reading.fault = UpdateInfoFault::Fields;
+    else
+        reading.fault = ReadText(std::string(pData != nullptr ? pData : "", cbData), info, reading);
+    return reading.fault == UpdateInfoFault::None;
 }
 
 std::string Sha256ToHex(const Sha256Digest& digest)

@@ -55,6 +55,23 @@ enum class UpdateInfoFault
     AfterSignature,   // something other than white space follows the signature
 };
 
+// What the reader made of a text, for a reader that must explain a refusal
+// or what it skipped.
+struct UpdateInfoReading
+{
+    UpdateInfoFault fault = UpdateInfoFault::None;
+    // The field or token at fault as written; empty for a missing field.
+    std::string word;
+    // How many of the four fields the stream's extraction read.
+    size_t nFields = 0;
+    // The token at fault is the second of its kind.
+    bool bRepeated = false;
+    // The installer size as written, once the reader got that far.
+    std::string sizeWord;
+    // The words after the fourth field that are no token, in order.
+    std::vector<std::string> ignored;
+};
+
 // The largest update information that is read at all; a longer body is not
 // update information.
 constexpr size_t kMaxUpdateInfoSize = 64 * 1024;
@@ -65,11 +82,13 @@ bool StartsWithByteOrderMark(const std::string& text);
 
 // Reads the four fields in order with the stream's own extraction (three
 // tokens and an unsigned 32-bit decimal number), then the optional tokens.
-// False, with info untouched and the reason in *pFault, when the file is
-// not readable update information.
+// False, with info untouched and the reason in *pFault or reading, when the
+// file is not readable update information.
 bool ReadUpdateInfo(std::istream& in, UpdateInfo& info, UpdateInfoFault* pFault = nullptr);
 bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info,
                     UpdateInfoFault* pFault = nullptr);
+bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info,
+                    UpdateInfoReading& reading);
 
 // The name of the token and what follows it, e.g. "sha256=" + 64 digits.
 constexpr char kSha256Token[] = "sha256=";
