@@ -7,6 +7,7 @@
 
 #include <new>
 
+#include "framework/com_object.h"
 #include "framework/com_ptr.h"
 #include "framework/dispatch.h"
 
@@ -21,59 +22,34 @@ UINT GetHostMessage()
     return s_uMessage;
 }
 
-// A COM object of the container: counts in the module's lock count for as
-// long as it lives.
-class CModuleObject
+// Held by each COM object of the container: the module's lock count counts
+// the object for as long as it lives.
+class CModuleLock
 {
 protected:
-    CModuleObject() : m_cRef(1)
+    CModuleLock()
     {
         if (CComModule* pModule = GetModule())
             pModule->Lock();
     }
-    virtual ~CModuleObject()
+    ~CModuleLock()
     {
         if (CComModule* pModule = GetModule())
             pModule->Unlock();
     }
-
-    ULONG AddRefImpl() { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
-    ULONG ReleaseImpl()
-    {
-        const LONG cRef = InterlockedDecrement(&m_cRef);
-        if (cRef == 0)
-            delete this;
-        return static_cast<ULONG>(cRef);
-    }
-
-private:
-    LONG m_cRef;
 };
 
-// The in-place frame and UI window that the control asks its site for. Both
-// only name a window; menus, tools and borders are not offered.
-class CAxUIWindow : public IOleInPlaceFrame, private CModuleObject
+// The in-place UI window or, over IOleInPlaceFrame, the frame that the
+// control asks its site for. Both only name a window; menus, tools and
+// borders are not offered.
+template <class TInterface>
+class CAxUIWindowT
+    : public fw::CComObjectRoot<
+          fw::AnswersAlso<TInterface, IID_IOleWindow, IID_IOleInPlaceUIWindow>>,
+      private CModuleLock
 {
 public:
-    CAxUIWindow(HWND hWnd, bool bFrame) : m_hWnd(hWnd), m_bFrame(bFrame) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (ppv == nullptr)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
-            IsEqualIID(riid, IID_IOleInPlaceUIWindow) ||
-            (m_bFrame && IsEqualIID(riid, IID_IOleInPlaceFrame)))
-        {
-            *ppv = static_cast<IOleInPlaceFrame*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+    explicit CAxUIWindowT(HWND hWnd) : m_hWnd(hWnd) {}
 
     STDMETHODIMP GetWindow(HWND* phwnd) override
     {
@@ -87,37 +63,32 @@ public:
     STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
     STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
     STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+
+private:
+    HWND m_hWnd;
+};
+
+using CAxUIWindow = CAxUIWindowT<IOleInPlaceUIWindow>;
+
+// The frame also takes, and ignores, the control's menus and status text.
+class CAxFrame final : public CAxUIWindowT<IOleInPlaceFrame>
+{
+public:
+    using CAxUIWindowT::CAxUIWindowT;
+
     STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
     STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
     STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
     STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
     STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
     STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
-
-private:
-    HWND m_hWnd;
-    bool m_bFrame;
 };
 
 // The download manager the host offers its control: it takes every download
 // and starts none, so that nothing reaches the disk or the user.
-class CRefusedDownloads : public IDownloadManager, private CModuleObject
+class CRefusedDownloads final : public fw::CComObjectRoot<IDownloadManager>, private CModuleLock
 {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (ppv == nullptr)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, __uuidof(IDownloadManager)))
-            return E_NOINTERFACE;
-        *ppv = static_cast<IDownloadManager*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
-
     // Success without binding the moniker: the browser leaves the download
     // to us and shows no dialog of its own.
     STDMETHODIMP Download(IMoniker*, IBindCtx*, DWORD, LONG, BINDINFO*, LPCOLESTR, LPCOLESTR,
@@ -127,40 +98,15 @@ public:
     }
 };
 
-class CAxHostWindow : public IOleClientSite,
-                      public IOleInPlaceSite,
-                      public IDocHostUIHandler,
-                      public IServiceProvider,
-                      public IDispatchByIdImpl<IAxWinAmbientDispatch>,
-                      private CModuleObject
+class CAxHostWindow final
+    : public fw::CComObjectRoot<IOleClientSite, fw::AnswersAlso<IOleInPlaceSite, IID_IOleWindow>,
+                                IDocHostUIHandler, IServiceProvider,
+                                fw::AnswersAlso<fw::IDispatchByIdImpl<IAxWinAmbientDispatch>,
+                                                IID_IDispatch>>,
+      private CModuleLock
 {
 public:
     explicit CAxHostWindow(HWND hWnd) : m_hWnd(hWnd) {}
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (ppv == nullptr)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
-            *ppv = static_cast<IOleClientSite*>(this);
-        else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite))
-            *ppv = static_cast<IOleInPlaceSite*>(this);
-        else if (IsEqualIID(riid, IID_IDocHostUIHandler))
-            *ppv = static_cast<IDocHostUIHandler*>(this);
-        else if (IsEqualIID(riid, IID_IServiceProvider))
-            *ppv = static_cast<IServiceProvider*>(this);
-        else if (IsEqualIID(riid, IID_IDispatch) ||
-                 IsEqualIID(riid, __uuidof(IAxWinAmbientDispatch)))
-            *ppv = static_cast<IAxWinAmbientDispatch*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
 
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
@@ -203,9 +149,9 @@ public:
         *ppDoc = nullptr;
         HWND hWndTop = GetAncestor(m_hWnd, GA_ROOT);
         if (!m_spFrame)
-            m_spFrame.Attach(new (std::nothrow) CAxUIWindow(hWndTop, true));
+            m_spFrame.Attach(new (std::nothrow) CAxFrame(hWndTop));
         if (!m_spUIWindow)
-            m_spUIWindow.Attach(new (std::nothrow) CAxUIWindow(m_hWnd, false));
+            m_spUIWindow.Attach(new (std::nothrow) CAxUIWindow(m_hWnd));
         if (!m_spFrame || !m_spUIWindow)
             return E_OUTOFMEMORY;
         *ppFrame = m_spFrame;

@@ -4,6 +4,8 @@
 
 #include <oaidl.h>
 
+#include "framework/com_object.h"
+
 namespace fw {
 
 template <class TInterface>
@@ -27,6 +29,13 @@ public:
     {
         return DISP_E_UNKNOWNNAME;
     }
+};
+
+// Answers for the interface it implements.
+template <class TInterface>
+struct InterfaceOf<IDispatchByIdImpl<TInterface>>
+{
+    using Type = TInterface;
 };
 
 } // namespace fw

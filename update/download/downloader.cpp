@@ -6,6 +6,7 @@
 
 #include "framework/ansi_text.h"
 #include "framework/com_guard.h"
+#include "framework/com_object.h"
 
 namespace {
 
@@ -71,20 +72,12 @@ void ReadReasonPhrase(const wchar_t* pszHeaders, char* pszReason, size_t cchReas
 // the platform may hold it, and even call it, after the download has ended
 // and its downloader has gone. It passes each call on while it has a
 // downloader and answers without doing anything once detached.
-class CDownloadSink final : public IBindStatusCallback, public IHttpNegotiate
+class CDownloadSink final : public fw::CComObjectRoot<IBindStatusCallback, IHttpNegotiate>
 {
 public:
-    explicit CDownloadSink(CDownloader* pOwner) : m_cRef(1), m_pOwner(pOwner) {}
-
-    CDownloadSink(const CDownloadSink&) = delete;
-    CDownloadSink& operator=(const CDownloadSink&) = delete;
+    explicit CDownloadSink(CDownloader* pOwner) : m_pOwner(pOwner) {}
 
     void Detach() { m_pOwner = nullptr; }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IBindStatusCallback
     STDMETHODIMP OnStartBinding(DWORD dwReserved, IBinding* pBinding) override;
@@ -105,13 +98,12 @@ public:
                             LPCWSTR szRequestHeaders, LPWSTR* pszAdditionalRequestHeaders) override;
 
 private:
-    ~CDownloadSink() = default;
+    ~CDownloadSink() override = default;
 
     // Runs call on the downloader; hrDetached without one.
     template <typename Call>
     HRESULT PassOn(HRESULT hrDetached, Call&& call);
 
-    LONG m_cRef;
     CDownloader* m_pOwner;
 };
 
@@ -123,36 +115,6 @@ HRESULT CDownloadSink::PassOn(HRESULT hrDetached, Call&& call)
     fw::CComPtr<CDownloadSink> spThis(this);
     CDownloader* pOwner = m_pOwner;
     return pOwner != nullptr ? call(*pOwner) : hrDetached;
-}
-
-STDMETHODIMP CDownloadSink::QueryInterface(REFIID riid, void** ppv)
-{
-    if (ppv == nullptr)
-        return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback))
-        *ppv = static_cast<IBindStatusCallback*>(this);
-    else if (IsEqualIID(riid, IID_IHttpNegotiate))
-        *ppv = static_cast<IHttpNegotiate*>(this);
-    else
-    {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CDownloadSink::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&m_cRef));
-}
-
-STDMETHODIMP_(ULONG) CDownloadSink::Release()
-{
-    const LONG cRef = InterlockedDecrement(&m_cRef);
-    if (cRef == 0)
-        delete this;
-    return static_cast<ULONG>(cRef);
 }
 
 STDMETHODIMP CDownloadSink::OnStartBinding(DWORD, IBinding* pBinding)

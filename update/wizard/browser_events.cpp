@@ -53,41 +53,13 @@ constexpr LONG kNewWindowUserInitiated = 0x2;
 
 CBrowserEventSink::CBrowserEventSink(HWND hWndPage, UINT uMsgFailed, UINT uMsgLink,
                                      IUnknown* pBrowser, const std::wstring& notesUrl)
-    : m_cRef(1), m_hWndPage(hWndPage), m_uMsgFailed(uMsgFailed), m_uMsgLink(uMsgLink),
+    : m_hWndPage(hWndPage), m_uMsgFailed(uMsgFailed), m_uMsgLink(uMsgLink),
       m_pBrowserIdentity(nullptr), m_notesUrl(notesUrl), m_bArrived(false)
 {
     fw::CComPtr<IUnknown> spIdentity;
     if (pBrowser != nullptr &&
         SUCCEEDED(pBrowser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&spIdentity))))
         m_pBrowserIdentity = spIdentity;
-}
-
-STDMETHODIMP CBrowserEventSink::QueryInterface(REFIID riid, void** ppv)
-{
-    if (ppv == nullptr)
-        return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, DIID_DWebBrowserEvents2))
-    {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CBrowserEventSink::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&m_cRef));
-}
-
-STDMETHODIMP_(ULONG) CBrowserEventSink::Release()
-{
-    const LONG cRef = InterlockedDecrement(&m_cRef);
-    if (cRef == 0)
-        delete this;
-    return static_cast<ULONG>(cRef);
 }
 
 bool CBrowserEventSink::IsTopLevel(const DISPPARAMS* pDispParams, UINT nArgument) const

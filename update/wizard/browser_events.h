@@ -10,13 +10,16 @@
 #pragma once
 
 #include <windows.h>
+#include <exdisp.h>
 #include <oaidl.h>
 
 #include <string>
 
 #include "framework/dispatch.h"
 
-class CBrowserEventSink final : public fw::IDispatchByIdImpl<IDispatch>
+class CBrowserEventSink final
+    : public fw::CComObjectRoot<
+          fw::AnswersAlso<fw::IDispatchByIdImpl<IDispatch>, DIID_DWebBrowserEvents2>>
 {
 public:
     // Posts uMsgFailed to hWndPage when the notes fail, and uMsgLink when a
@@ -26,9 +29,6 @@ public:
     CBrowserEventSink(HWND hWndPage, UINT uMsgFailed, UINT uMsgLink, IUnknown* pBrowser,
                       const std::wstring& notesUrl);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                         DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
                         UINT* puArgErr) override;
@@ -38,7 +38,7 @@ public:
     bool TakeLink(std::string& url);
 
 private:
-    ~CBrowserEventSink() = default;
+    ~CBrowserEventSink() override = default;
 
     // Whether the argument counted from the first is the top-level browser.
     bool IsTopLevel(const DISPPARAMS* pDispParams, UINT nArgument) const;
@@ -46,7 +46,6 @@ private:
     bool IsNotesAddress(const wchar_t* pszUrl) const;
     void OfferLink(const wchar_t* pszUrl);
 
-    LONG m_cRef;
     HWND m_hWndPage;
     UINT m_uMsgFailed;
     UINT m_uMsgLink;
