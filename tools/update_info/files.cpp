@@ -141,15 +141,31 @@ bool ReadSmallFile(const std::string& path, const std::string& what, CReport& re
 
 bool WriteToFile(const std::string& path, const std::string& body, CReport& report)
 {
-    const fw::CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    // Written beside it under another name and put in place only when whole:
+    // a failed write leaves neither a part of a file nor a changed old one.
+    const std::string partial = path + ".partial";
+    bool bWritten = false;
+    {
+        const fw::CFileHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+        {
+            const DWORD dwError = GetLastError();
+            report.Error("cannot write " + Quote(path) + ": " + SystemMessage(dwError));
+            return false;
+        }
+        bWritten = WriteAll(file.Get(), body, Quote(path), report);
+    }
+    if (bWritten && !MoveFileExA(partial.c_str(), path.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     {
         const DWORD dwError = GetLastError();
         report.Error("cannot write " + Quote(path) + ": " + SystemMessage(dwError));
-        return false;
+        bWritten = false;
     }
-    return WriteAll(file.Get(), body, Quote(path), report);
+    if (!bWritten)
+        DeleteFileA(partial.c_str());
+    return bWritten;
 }
 
 bool WriteToStandardOutput(const std::string& body, CReport& report)
