@@ -11,17 +11,12 @@ namespace {
 
 constexpr DWORD kP256Bytes = 32;
 
-struct CCryptBlock
-{
-    void* p = nullptr;
-    ~CCryptBlock() { LocalFree(p); }
-};
-
-bool Decode(LPCSTR pszStructType, const BYTE* pbEncoded, DWORD cbEncoded, CCryptBlock& decoded)
+// crypt32 allocates the decoded structure in the block.
+bool Decode(LPCSTR pszStructType, const BYTE* pbEncoded, DWORD cbEncoded, fw::CLocalBlock& decoded)
 {
     DWORD cbDecoded = 0;
     return CryptDecodeObjectEx(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, pszStructType, pbEncoded,
-                               cbEncoded, CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded.p,
+                               cbEncoded, CRYPT_DECODE_ALLOC_FLAG, nullptr, decoded.Receive(),
                                &cbDecoded) != FALSE;
 }
 
@@ -42,23 +37,23 @@ SignerProblem CUpdateSigner::LoadPem(const std::string& pem)
         return SignerProblem::NotPem;
 
     // PKCS #8 wraps the SEC 1 structure that holds the numbers.
-    CCryptBlock wrapper;
+    fw::CLocalBlock wrapper;
     const BYTE* pbEcKey = der.data();
     DWORD cbEcKey = cbDer;
     if (bPkcs8)
     {
         if (!Decode(PKCS_PRIVATE_KEY_INFO, der.data(), cbDer, wrapper))
             return SignerProblem::Undecodable;
-        const auto* pInfo = static_cast<const CRYPT_PRIVATE_KEY_INFO*>(wrapper.p);
+        const auto* pInfo = static_cast<const CRYPT_PRIVATE_KEY_INFO*>(wrapper.Get());
         if (std::strcmp(pInfo->Algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) != 0)
             return SignerProblem::NotP256;
         pbEcKey = pInfo->PrivateKey.pbData;
         cbEcKey = pInfo->PrivateKey.cbData;
     }
-    CCryptBlock decoded;
+    fw::CLocalBlock decoded;
     if (!Decode(X509_ECC_PRIVATE_KEY, pbEcKey, cbEcKey, decoded))
         return SignerProblem::Undecodable;
-    const auto* pKey = static_cast<const CRYPT_ECC_PRIVATE_KEY_INFO*>(decoded.p);
+    const auto* pKey = static_cast<const CRYPT_ECC_PRIVATE_KEY_INFO*>(decoded.Get());
     // The public half is 04 || X || Y.
     if (pKey->PrivateKey.cbData != kP256Bytes || pKey->PublicKey.cbData != 1 + 2 * kP256Bytes ||
         pKey->PublicKey.pbData[0] != 0x04 ||

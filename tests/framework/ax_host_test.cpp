@@ -4,10 +4,48 @@
 
 #include <downloadmgr.h>
 #include <servprov.h>
+#include <urlmon.h>
 
 #include <gtest/gtest.h>
 
 #include "framework/com_ptr.h"
+
+namespace {
+
+// Counts what the platform asks of it and lets nothing go on: every
+// download that starts asks its callback for the bind information first.
+class CCountingCallback : public IBindStatusCallback
+{
+public:
+    int m_nCalls = 0;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        const bool bOurs =
+            IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback);
+        *ppv = bOurs ? this : nullptr;
+        return bOurs ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP OnStartBinding(DWORD, IBinding*) override { return Called(); }
+    STDMETHODIMP GetPriority(LONG*) override { return Called(); }
+    STDMETHODIMP OnLowResource(DWORD) override { return Called(); }
+    STDMETHODIMP OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return Called(); }
+    STDMETHODIMP OnStopBinding(HRESULT, LPCWSTR) override { return Called(); }
+    STDMETHODIMP GetBindInfo(DWORD*, BINDINFO*) override { return Called(); }
+    STDMETHODIMP OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return Called(); }
+    STDMETHODIMP OnObjectAvailable(REFIID, IUnknown*) override { return Called(); }
+
+private:
+    HRESULT Called()
+    {
+        ++m_nCalls;
+        return E_ABORT;
+    }
+};
+
+} // namespace
 
 TEST(AxHostTest, AHostedDocumentActsOnNothingAndDownloadsNothing)
 {
@@ -42,10 +80,19 @@ TEST(AxHostTest, AHostedDocumentActsOnNothingAndDownloadsNothing)
     ASSERT_EQ(spServices->QueryService(__uuidof(IDownloadManager), __uuidof(IDownloadManager),
                                        reinterpret_cast<void**>(&spDownloads)),
               S_OK);
-    // Taken without a moniker to bind: the manager binds none.
-    EXPECT_EQ(
-        spDownloads->Download(nullptr, nullptr, BINDVERB_GET, 0, nullptr, nullptr, nullptr, 0),
-        S_OK);
+    // A download offered as the browser offers one: taken, and never bound.
+    CCountingCallback callback;
+    fw::CComPtr<IMoniker> spMoniker;
+    fw::CComPtr<IBindCtx> spBindCtx;
+    ASSERT_EQ(CreateURLMonikerEx(nullptr, L"http://127.0.0.1:1/setup.exe", &spMoniker,
+                                 URL_MK_UNIFORM),
+              S_OK);
+    ASSERT_EQ(CreateBindCtx(0, &spBindCtx), S_OK);
+    ASSERT_EQ(RegisterBindStatusCallback(spBindCtx, &callback, nullptr, 0), S_OK);
+    EXPECT_EQ(spDownloads->Download(spMoniker, spBindCtx, BINDVERB_GET, 0, nullptr, nullptr,
+                                    nullptr, CP_ACP),
+              S_OK);
+    EXPECT_EQ(callback.m_nCalls, 0);
     fw::CComPtr<IUnknown> spOther;
     EXPECT_EQ(spServices->QueryService(IID_IOleClientSite, IID_IUnknown,
                                        reinterpret_cast<void**>(&spOther)),

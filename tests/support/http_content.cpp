@@ -1,7 +1,11 @@
 #include "tests/support/http_content.h"
 
+#include <windows.h>
+#include <wininet.h>
+
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 
 #include "tests/support/paths.h"
@@ -30,7 +34,40 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes)
         throw std::runtime_error("cannot write " + path.string());
 }
 
+struct InternetCloser
+{
+    void operator()(HINTERNET h) const { InternetCloseHandle(h); }
+};
+using InternetHandle = std::unique_ptr<void, InternetCloser>;
+
 } // namespace
+
+HttpResponse Fetch(const std::string& url)
+{
+    InternetHandle session(
+        InternetOpenA("zsp-http-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!session)
+        throw std::runtime_error("InternetOpenA failed: " + std::to_string(GetLastError()));
+    InternetHandle request(InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0,
+                                            INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE,
+                                            0));
+    if (!request)
+        throw std::runtime_error("InternetOpenUrlA " + url +
+                                 " failed: " + std::to_string(GetLastError()));
+
+    HttpResponse response;
+    DWORD dwStatus = 0;
+    DWORD dwSize = sizeof(dwStatus);
+    if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                        &dwStatus, &dwSize, nullptr))
+        throw std::runtime_error("HttpQueryInfoA failed: " + std::to_string(GetLastError()));
+    response.dwStatus = dwStatus;
+    char buffer[4096];
+    DWORD dwRead = 0;
+    while (InternetReadFile(request.get(), buffer, sizeof(buffer), &dwRead) && dwRead > 0)
+        response.body.append(buffer, dwRead);
+    return response;
+}
 
 std::filesystem::path HttpRoot()
 {

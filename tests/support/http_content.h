@@ -36,6 +36,16 @@ std::vector<std::string> HttpResponses();
 unsigned long long JsonNumber(const std::string& line, const char* pszField);
 bool JsonTrue(const std::string& line, const char* pszField);
 
+struct HttpResponse
+{
+    unsigned long dwStatus = 0;
+    std::string body;
+};
+
+// Fetches a URL as the updater does: straight from the network, bypassing
+// and not filling the cache. Throws std::runtime_error when nothing answers.
+HttpResponse Fetch(const std::string& url);
+
 // The full address of urlPath on the test server.
 std::string HttpUrl(const std::string& urlPath);
 

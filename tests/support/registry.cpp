@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <utility>
 
 #include "framework/handles.h"
 
@@ -73,23 +74,33 @@ bool WriteDword(HKEY hRoot, const std::string& subkey, const std::string& name, 
     return WriteValue(hRoot, subkey, name, REG_DWORD, &value, sizeof(value));
 }
 
-namespace {
-const char kDesktopKey[] = "Control Panel\\Desktop";
-const char kLogPixels[] = "LogPixels";
-} // namespace
-
-ScopedDpi::ScopedDpi(DWORD dwDpi) : m_previous(ReadValue(HKEY_CURRENT_USER, kDesktopKey, kLogPixels))
+ScopedValue::ScopedValue(HKEY hRoot, std::string subkey, std::string name,
+                         const std::string& value)
+    : m_hRoot(hRoot), m_subkey(std::move(subkey)), m_name(std::move(name)),
+      m_previous(ReadValue(m_hRoot, m_subkey, m_name)),
+      m_bWritten(WriteString(m_hRoot, m_subkey, m_name, value))
 {
-    WriteDword(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, dwDpi);
 }
 
-ScopedDpi::~ScopedDpi()
+ScopedValue::ScopedValue(HKEY hRoot, std::string subkey, std::string name, DWORD dwValue)
+    : m_hRoot(hRoot), m_subkey(std::move(subkey)), m_name(std::move(name)),
+      m_previous(ReadValue(m_hRoot, m_subkey, m_name)),
+      m_bWritten(WriteDword(m_hRoot, m_subkey, m_name, dwValue))
+{
+}
+
+ScopedValue::~ScopedValue()
 {
     if (m_previous)
-        WriteValue(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, m_previous->type,
-                   m_previous->data.data(), static_cast<DWORD>(m_previous->data.size()));
+        WriteValue(m_hRoot, m_subkey, m_name, m_previous->type, m_previous->data.data(),
+                   static_cast<DWORD>(m_previous->data.size()));
     else
-        SHDeleteValueA(HKEY_CURRENT_USER, kDesktopKey, kLogPixels);
+        SHDeleteValueA(m_hRoot, m_subkey.c_str(), m_name.c_str());
+}
+
+ScopedDpi::ScopedDpi(DWORD dwDpi)
+    : ScopedValue(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", dwDpi)
+{
 }
 
 std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& subkey,

@@ -38,19 +38,34 @@ std::vector<std::string> ValueNames(HKEY hRoot, const std::string& subkey);
 // nobody write. Returns false if the key cannot be changed.
 bool SetKeyAccess(HKEY hRoot, const std::string& subkey, const char* pszSddl);
 
+// A value of the registry while the object lives; the value before it
+// comes back afterwards, or, where there was none, the value goes.
+class ScopedValue
+{
+public:
+    ScopedValue(HKEY hRoot, std::string subkey, std::string name, const std::string& value);
+    ScopedValue(HKEY hRoot, std::string subkey, std::string name, DWORD dwValue);
+    ~ScopedValue();
+
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
+
+    bool IsWritten() const { return m_bWritten; }
+
+private:
+    HKEY m_hRoot;
+    std::string m_subkey;
+    std::string m_name;
+    std::optional<RegistryValue> m_previous;
+    bool m_bWritten;
+};
+
 // The DPI (Windows' LogPixels) of the programs started while the object
-// lives; the value before it comes back afterwards.
-class ScopedDpi
+// lives.
+class ScopedDpi : public ScopedValue
 {
 public:
     explicit ScopedDpi(DWORD dwDpi);
-    ~ScopedDpi();
-
-    ScopedDpi(const ScopedDpi&) = delete;
-    ScopedDpi& operator=(const ScopedDpi&) = delete;
-
-private:
-    std::optional<RegistryValue> m_previous;
 };
 
 // The updater's two keys, removed before and after each test that uses them.

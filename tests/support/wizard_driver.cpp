@@ -5,15 +5,11 @@
 #include <vector>
 
 #include "tests/support/windows.h"
+#include "update/resource_ids.h"
 
 namespace testsupport {
 
 namespace {
-
-constexpr int kNext = 302;
-constexpr int kClose = 301;
-constexpr int kCancel = 300;
-constexpr int kDownloadFigures = 1103;
 
 BOOL CALLBACK CollectDirectChild(HWND hWnd, LPARAM lParam)
 {
@@ -32,16 +28,16 @@ std::vector<HWND> DirectChildren(HWND hParent)
 
 WizardPage KindOf(HWND hPage)
 {
-    if (GetDlgItem(hPage, 228) != nullptr)
+    if (GetDlgItem(hPage, IDC_FINISH_TEXT) != nullptr)
         return WizardPage::Finish;
-    if (GetDlgItem(hPage, 229) != nullptr)
+    if (GetDlgItem(hPage, IDC_BROWSER_HOST) != nullptr)
         return WizardPage::NextAction;
-    if (GetDlgItem(hPage, 222) == nullptr)
+    if (GetDlgItem(hPage, IDC_PROGRESS) == nullptr)
         return WizardPage::None;
     // Both downloading pages have a progress bar; only the download page
     // shows figures beside it.
-    return GetDlgItem(hPage, kDownloadFigures) != nullptr ? WizardPage::Download
-                                                           : WizardPage::RetrieveUpdate;
+    return GetDlgItem(hPage, IDC_DOWNLOAD_FIGURES) != nullptr ? WizardPage::Download
+                                                               : WizardPage::RetrieveUpdate;
 }
 
 } // namespace
@@ -65,8 +61,9 @@ const char* PageName(WizardPage page)
 
 bool IsWizardWindow(HWND hWnd)
 {
-    return ClassNameOf(hWnd) == "#32770" && GetDlgItem(hWnd, kNext) != nullptr &&
-           GetDlgItem(hWnd, kClose) != nullptr && GetDlgItem(hWnd, kCancel) != nullptr;
+    return ClassNameOf(hWnd) == "#32770" && GetDlgItem(hWnd, IDC_WIZ_NEXT) != nullptr &&
+           GetDlgItem(hWnd, IDC_WIZ_CLOSE) != nullptr &&
+           GetDlgItem(hWnd, IDC_WIZ_CANCEL) != nullptr;
 }
 
 HWND WizardDriver::FindWizard()
@@ -134,11 +131,11 @@ unsigned WizardDriver::EnabledButtons()
     unsigned uMask = 0;
     if (hWizard == nullptr)
         return uMask;
-    if (IsWindowEnabled(GetDlgItem(hWizard, kNext)))
+    if (IsWindowEnabled(GetDlgItem(hWizard, IDC_WIZ_NEXT)))
         uMask |= 1;
-    if (IsWindowEnabled(GetDlgItem(hWizard, kClose)))
+    if (IsWindowEnabled(GetDlgItem(hWizard, IDC_WIZ_CLOSE)))
         uMask |= 2;
-    if (IsWindowEnabled(GetDlgItem(hWizard, kCancel)))
+    if (IsWindowEnabled(GetDlgItem(hWizard, IDC_WIZ_CANCEL)))
         uMask |= 4;
     return uMask;
 }
@@ -172,7 +169,7 @@ bool WizardDriver::IsPageControlVisible(WizardPage page, int nControlId)
 int WizardDriver::ProgressPosition(WizardPage page)
 {
     HWND hPage = PageWindow(page);
-    HWND hBar = hPage != nullptr ? GetDlgItem(hPage, 222) : nullptr;
+    HWND hBar = hPage != nullptr ? GetDlgItem(hPage, IDC_PROGRESS) : nullptr;
     return hBar != nullptr ? static_cast<int>(SendMessageA(hBar, PBM_GETPOS, 0, 0)) : -1;
 }
 

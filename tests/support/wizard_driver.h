@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "update/resource_ids.h"
+
 namespace testsupport {
 
 enum class WizardPage
@@ -53,9 +55,9 @@ public:
     void PressEscape();
 
     std::string PageText(WizardPage page, int nControlId);
-    std::string FinishText() { return PageText(WizardPage::Finish, 228); }
+    std::string FinishText() { return PageText(WizardPage::Finish, IDC_FINISH_TEXT); }
     // The line under a failure message that says why the run failed.
-    std::string FailureLine() { return PageText(WizardPage::Finish, 1106); }
+    std::string FailureLine() { return PageText(WizardPage::Finish, IDC_FINISH_DETAIL); }
     bool IsPageControlVisible(WizardPage page, int nControlId);
     int ProgressPosition(WizardPage page);
 

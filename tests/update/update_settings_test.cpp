@@ -30,6 +30,15 @@ protected:
             testsupport::WriteValue(HKEY_CURRENT_USER, kSettingsKey, pszName, dwType, pData, cbData));
     }
 
+    // A missing value fails the test and reads as empty.
+    static testsupport::RegistryValue Stored(const char* pszName)
+    {
+        auto value = ReadValue(HKEY_CURRENT_USER, kSettingsKey, pszName);
+        if (!value)
+            ADD_FAILURE() << pszName << " is missing";
+        return value.value_or(testsupport::RegistryValue());
+    }
+
     static std::string StoredAvailableVersion()
     {
         auto value = ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion");
@@ -65,10 +74,9 @@ TEST_F(UpdateSettingsTest, FirstRunWritesEveryDefault)
         EXPECT_EQ(value->type, static_cast<DWORD>(REG_QWORD)) << pszName;
         EXPECT_EQ(value->data.size(), 8u) << pszName;
     }
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime")->AsQword(), 0u);
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload")->AsQword(), 0u);
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "Frequency")->AsQword(),
-              864000000000ull);
+    EXPECT_EQ(Stored("LastUpdateTime").AsQword(), 0u);
+    EXPECT_EQ(Stored("NotifyDownload").AsQword(), 0u);
+    EXPECT_EQ(Stored("Frequency").AsQword(), 864000000000ull);
 
     auto autoUpdate = ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AutoUpdateEnable");
     ASSERT_TRUE(autoUpdate);
@@ -152,8 +160,7 @@ TEST_F(UpdateSettingsTest, AvailableVersionAsExpandableStringIsAccepted)
     ASSERT_TRUE(m_settings.Load());
     EXPECT_EQ(m_settings.AvailableVersion().Text(), "2.6.0.0");
     // A value that was read is not written back.
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion")->type,
-              static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(Stored("AvailableVersion").type, static_cast<DWORD>(REG_EXPAND_SZ));
 }
 
 TEST_F(UpdateSettingsTest, MalformedAvailableVersionIsReplaced)
@@ -216,8 +223,7 @@ TEST_F(UpdateSettingsTest, ShortTickValuesReplaceOnlyTheLowBytes)
     EXPECT_EQ(m_settings.Frequency(), 0xC912345678ull);
     EXPECT_EQ(m_settings.NotifyDownload(), 0xBEEFull);
     // Values that were read stay as they were stored.
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "Frequency")->type,
-              static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(Stored("Frequency").type, static_cast<DWORD>(REG_DWORD));
 }
 
 TEST_F(UpdateSettingsTest, LongTickValuesAreReplacedByTheDefault)
@@ -254,7 +260,7 @@ TEST_F(UpdateSettingsTest, ExistingValuesAreReadAndKept)
     EXPECT_EQ(m_settings.NotifyDownload(), kTicksPerWeek);
     EXPECT_EQ(m_settings.Frequency(), 42u);
     EXPECT_FALSE(m_settings.AutoUpdateEnable());
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AutoUpdateEnable")->AsDword(), 0u);
+    EXPECT_EQ(Stored("AutoUpdateEnable").AsDword(), 0u);
 }
 
 TEST_F(UpdateSettingsTest, SettersWriteThrough)
@@ -264,26 +270,27 @@ TEST_F(UpdateSettingsTest, SettersWriteThrough)
 
     EXPECT_TRUE(m_settings.AddToLastUpdateTime(kTicksPerTenMinutes));
     EXPECT_EQ(m_settings.LastUpdateTime(), 6000000000ull);
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime")->AsQword(),
-              6000000000ull);
+    EXPECT_EQ(Stored("LastUpdateTime").AsQword(), 6000000000ull);
 
     EXPECT_TRUE(m_settings.SetNotifyDownload(kTicksPerDay));
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "NotifyDownload")->AsQword(),
-              864000000000ull);
+    EXPECT_EQ(Stored("NotifyDownload").AsQword(), 864000000000ull);
 
     EXPECT_TRUE(m_settings.SetAutoUpdateEnable(7));
     auto autoUpdate = ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AutoUpdateEnable");
+    ASSERT_TRUE(autoUpdate);
     EXPECT_EQ(autoUpdate->type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(autoUpdate->AsDword(), 1u);
 
     EXPECT_TRUE(m_settings.SetAvailableVersion(VersionNumber("2.5.1")));
     auto available = ReadValue(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion");
+    ASSERT_TRUE(available);
     EXPECT_EQ(available->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(available->data.size(), sizeof("2.5.1.0"));
     EXPECT_EQ(m_settings.AvailableVersion().Text(), "2.5.1.0");
 
     EXPECT_TRUE(m_settings.SetHighestVersion(VersionNumber("2.6.0.7")));
     auto highest = ReadValue(HKEY_CURRENT_USER, kSettingsKey, "HighestVersion");
+    ASSERT_TRUE(highest);
     EXPECT_EQ(highest->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(highest->AsString(), "2.6.0.7");
     EXPECT_EQ(m_settings.HighestVersion().Text(), "2.6.0.7");
@@ -301,8 +308,7 @@ TEST_F(UpdateSettingsTest, StampIsTheCurrentUtcTime)
     auto toTicks = [](const FILETIME& ft) {
         return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
     };
-    const uint64_t stored =
-        ReadValue(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime")->AsQword();
+    const uint64_t stored = Stored("LastUpdateTime").AsQword();
     // SYSTEMTIME has millisecond resolution.
     EXPECT_GE(stored + 10000, toTicks(ftBefore));
     EXPECT_LE(stored, toTicks(ftAfter));

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -489,13 +490,10 @@ TEST_F(WizardPagesTest, TypedCharactersReachAFocusedEditOnce)
     SetFocus(hEdit);
     PostMessageA(hEdit, WM_KEYDOWN, 'A', 0x001E0001);
     PostMessageA(hEdit, WM_KEYUP, 'A', 0xC01E0001);
-    const HWND hWizard = m_pWizard->m_hWnd;
-    std::thread quit([hWizard]() {
-        Sleep(500);
-        PostMessageA(hWizard, WM_QUIT, 0, 0);
-    });
+    // The loop ends only once no other message is waiting, the characters
+    // that the keys bring included.
+    PostQuitMessage(0);
     m_pWizard->RunMessageLoop();
-    quit.join();
     EXPECT_EQ(testsupport::TextOf(hEdit), "a");
 }
 
@@ -590,9 +588,9 @@ TEST_F(WizardRetrievePageTest, ACheckStillRunningGoesWithTheWizard)
                            "trickle 10 200");
     m_pWizard->m_manual = true;
     m_pWizard->SetActivePage(kPageRetrieveUpdate);
-    ASSERT_TRUE(PumpUntil(
-        m_pWizard->m_hWnd, []() { return !testsupport::HttpRequests().empty(); }, kWaitMs));
-    PumpUntil(m_pWizard->m_hWnd, []() { return false; }, 300);
+    // Gone once the answer has begun to come.
+    const CPgUpdateRetrieveUpdate& page = m_pWizard->m_pgRetrieveUpdate;
+    ASSERT_TRUE(PumpUntil(m_pWizard->m_hWnd, [&]() { return page.HttpStatus() == 200; }, kWaitMs));
     m_pWizard->DestroyWindow();
     delete m_pWizard;
     m_pWizard = nullptr;
@@ -615,25 +613,15 @@ protected:
     void SetUp() override
     {
         WizardRetrievePageTest::SetUp();
-        auto command = testsupport::ReadValue(HKEY_LOCAL_MACHINE, kHttpOpenKey, "");
-        ASSERT_TRUE(command);
-        m_savedCommand = *command;
         const std::filesystem::path browser = m_dir.Path() / "browser.exe";
         std::filesystem::copy_file(testsupport::BinDir() / "touch_helper.exe", browser);
-        ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kHttpOpenKey, "",
-                                             testsupport::Quoted(browser.string()) + " \"%1\""));
+        m_command.emplace(HKEY_LOCAL_MACHINE, kHttpOpenKey, "",
+                          testsupport::Quoted(browser.string()) + " \"%1\"");
+        ASSERT_TRUE(m_command->IsWritten());
     }
 
-    void TearDown() override
-    {
-        testsupport::WriteValue(HKEY_LOCAL_MACHINE, kHttpOpenKey, "", m_savedCommand.type,
-                                m_savedCommand.data.data(),
-                                static_cast<DWORD>(m_savedCommand.data.size()));
-        WizardRetrievePageTest::TearDown();
-    }
-
-    testsupport::RegistryValue m_savedCommand;
     testsupport::ScopedTempDir m_dir{"zsp-default-browser"};
+    std::optional<testsupport::ScopedValue> m_command;
 };
 
 } // namespace
@@ -653,12 +641,21 @@ TEST_F(NotesBrowserTest, NothingButTheNotesIsFetchedAndTheUsersLinksOpenInTheirB
     VARIANT empty = {};
     spBrowser->Navigate(bstrUrl, &empty, &empty, &empty, &empty);
     SysFreeString(bstrUrl);
+    // Posted messages come in order: once this window has gone, the browser
+    // has taken up the navigation posted before.
+    HWND hSentinel = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(PostMessageA(hSentinel, WM_CLOSE, 0, 0));
     // This Wine has no HTML engine: the notes fail once they have arrived.
-    ASSERT_TRUE(PumpUntil(m_pWizard->m_hWnd, [&]() { return !page.m_spWebBrowser; }, kWaitMs));
-    PumpUntil(m_pWizard->m_hWnd, []() { return false; }, 500);
+    ASSERT_TRUE(PumpUntil(
+        m_pWizard->m_hWnd, [&]() { return !page.m_spWebBrowser && !IsWindow(hSentinel); },
+        kWaitMs));
+    // A request that the browser had been let make left before this one.
+    testsupport::Fetch(testsupport::HttpUrl("/zsp/sentinel.txt"));
     const auto requests = testsupport::HttpRequests();
-    ASSERT_EQ(requests.size(), 1u);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_NE(requests[0].find("\"path\": \"/zsp/notes.html\""), std::string::npos) << requests[0];
+    EXPECT_NE(requests[1].find("\"path\": \"/zsp/sentinel.txt\""), std::string::npos)
+        << requests[1];
 
     // As if the notes had been shown and the user clicked a link in them.
     Fire(page.m_spEventSink, DISPID_NAVIGATECOMPLETE2, spBrowser);

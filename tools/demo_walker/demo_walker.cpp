@@ -22,16 +22,12 @@
 
 #include "tests/support/windows.h"
 #include "tests/support/wizard_driver.h"
+#include "update/resource_ids.h"
 
 namespace {
 
 using testsupport::WizardDriver;
 using testsupport::WizardPage;
-
-constexpr int kNext = 302;
-constexpr int kClose = 301;
-constexpr int kCancel = 300;
-constexpr int kProgressBar = 222;
 
 constexpr int kDone = 0;
 constexpr int kTimedOut = 1;
@@ -94,7 +90,7 @@ std::optional<WizardPage> PageNamed(const char* pszName)
 int DownloadPercent(WizardDriver& driver)
 {
     HWND hPage = driver.PageWindow(WizardPage::Download);
-    HWND hBar = hPage != nullptr ? GetDlgItem(hPage, kProgressBar) : nullptr;
+    HWND hBar = hPage != nullptr ? GetDlgItem(hPage, IDC_PROGRESS) : nullptr;
     if (hBar == nullptr)
         return -1;
     // With no PBRANGE pointer, which would not cross the process boundary,
@@ -152,7 +148,8 @@ int Press(const char* pszButton, DWORD dwTimeoutMs)
         int nId;
         unsigned uEnabledBit;
     };
-    constexpr Button kButtons[] = {{"next", kNext, 1}, {"close", kClose, 2}, {"cancel", kCancel, 4}};
+    constexpr Button kButtons[] = {
+        {"next", IDC_WIZ_NEXT, 1}, {"close", IDC_WIZ_CLOSE, 2}, {"cancel", IDC_WIZ_CANCEL, 4}};
     for (const Button& button : kButtons)
     {
         if (strcmp(pszButton, button.pszName) != 0)

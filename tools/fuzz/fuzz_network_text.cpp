@@ -9,47 +9,73 @@
 #include "update/info/version_number.h"
 #include "update/info/update_info.h"
 
+namespace {
+
+void Check(bool bHolds)
+{
+    if (!bHolds)
+        __builtin_trap();
+}
+
+// Two versions order the same way seen from either side, and a version read
+// back from its own text orders as the version itself.
+void CheckOrder(const VersionNumber& a, const VersionNumber& b)
+{
+    Check(a.IsNewerThan(b) == b.IsOlderThan(a) && a.IsSameAs(b) == b.IsSameAs(a));
+    const VersionNumber again(a.Text());
+    Check(again.Text() == a.Text() && again.IsSameAs(a) &&
+          again.IsNewerThan(b) == a.IsNewerThan(b) && again.IsOlderThan(b) == a.IsOlderThan(b));
+}
+
+// The four fields, written back one a line, read as the same four fields.
+void CheckFieldsReadBack(const UpdateInfo& info)
+{
+    const std::string text = info.versionText + "\r\n" + std::to_string(info.installerSize) +
+                             "\r\n" + info.releaseNotesUrl + "\r\n" + info.installerUrl + "\r\n";
+    UpdateInfo again;
+    Check(ReadUpdateInfo(text.data(), text.size(), again) &&
+          again.versionText == info.versionText && again.installerSize == info.installerSize &&
+          again.releaseNotesUrl == info.releaseNotesUrl && again.installerUrl == info.installerUrl);
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
 {
     const char* pText = reinterpret_cast<const char*>(pData);
     if (cbData > kMaxUpdateInfoSize)
         return 0;
 
+    // The raw bytes as a version text, the way the registry gives one.
+    const VersionNumber version(std::string(pText, cbData));
+    CheckOrder(version, VersionNumber("2.4.2.218"));
+
     UpdateInfo info;
     if (ReadUpdateInfo(pText, cbData, info))
     {
         VersionNumber published;
         published.Parse(info.versionText);
-        const VersionNumber installed("2.4.2.218");
-        // The three comparisons always agree with each other.
-        const int nTrue = published.IsNewerThan(installed) + published.IsSameAs(installed) +
-                          published.IsOlderThan(installed);
-        if (nTrue != 1)
-            __builtin_trap();
-        if (VersionNumber(published.Text()).Text() != published.Text())
-            __builtin_trap();
+        CheckOrder(published, VersionNumber("2.4.2.218"));
+        CheckOrder(published, version);
+        // One that differs in the fourth number only, which no comparison counts.
+        VersionNumber sibling(published);
+        sibling.nBuild ^= 1;
+        sibling.Format();
+        CheckOrder(published, sibling);
+        CheckFieldsReadBack(info);
         // A signature signs exactly the bytes before its own token.
-        if (info.signature &&
-            (info.signedBytes.size() >= cbData ||
-             info.signedBytes.compare(0, std::string::npos, pText, info.signedBytes.size()) != 0 ||
-             std::string(pText + info.signedBytes.size(), cbData - info.signedBytes.size())
-                     .compare(0, sizeof(kSignatureToken) - 1, kSignatureToken) != 0))
-            __builtin_trap();
-        if (!info.signature && !info.signedBytes.empty())
-            __builtin_trap();
+        const size_t cbSigned = info.signedBytes.size();
+        Check(!info.signature ||
+              (cbSigned < cbData && info.signedBytes.compare(0, cbSigned, pText, cbSigned) == 0 &&
+               std::string(pText + cbSigned, cbData - cbSigned)
+                       .compare(0, sizeof(kSignatureToken) - 1, kSignatureToken) == 0));
+        Check(info.signature || info.signedBytes.empty());
         // Only a web address is ever given to the shell as the installer's.
-        if (!IsWebAddress(info.installerUrl))
-            __builtin_trap();
+        Check(IsWebAddress(info.installerUrl));
         // An expiry reads back from the one spelling it is written in.
         uint64_t ticks = 0;
-        if (info.expires &&
-            (!ParseUtcTime(UtcTimeText(*info.expires), ticks) || ticks != *info.expires))
-            __builtin_trap();
+        Check(!info.expires ||
+              (ParseUtcTime(UtcTimeText(*info.expires), ticks) && ticks == *info.expires));
     }
-
-    // The raw bytes as a version text, the way the registry gives one.
-    const std::string text(pText, cbData);
-    VersionNumber version(text);
-    (void)version.IsNewerThan(VersionNumber());
     return 0;
 }

@@ -10,20 +10,13 @@ namespace {
 
 constexpr size_t kP256Bytes = 32;
 
-// A block that crypt32 allocated for a decoded structure.
-template <typename T>
-struct CDecoded
-{
-    T* p = nullptr;
-    ~CDecoded() { LocalFree(p); }
-};
-
-template <typename T>
-bool Decode(LPCSTR pszStructType, const BYTE* pbEncoded, DWORD cbEncoded, CDecoded<T>& decoded)
+// crypt32 allocates the decoded structure in the block.
+bool Decode(LPCSTR pszStructType, const BYTE* pbEncoded, DWORD cbEncoded, fw::CLocalBlock& decoded)
 {
     DWORD cbDecoded = 0;
     return CryptDecodeObjectEx(X509_ASN_ENCODING, pszStructType, pbEncoded, cbEncoded,
-                               CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded.p, &cbDecoded) != FALSE;
+                               CRYPT_DECODE_ALLOC_FLAG, nullptr, decoded.Receive(),
+                               &cbDecoded) != FALSE;
 }
 
 // crypt32 gives r and s as little-endian numbers without leading zeros;
@@ -59,19 +52,20 @@ KeyProblem CUpdateKeys::AddPem(const std::string& pem)
 
 KeyProblem CUpdateKeys::AddDer(const BYTE* pbDer, DWORD cbDer)
 {
-    CDecoded<CERT_PUBLIC_KEY_INFO> info;
+    fw::CLocalBlock info;
     if (pbDer == nullptr || cbDer == 0 || !Decode(X509_PUBLIC_KEY_INFO, pbDer, cbDer, info))
         return KeyProblem::NotPublicKey;
+    auto* pInfo = static_cast<CERT_PUBLIC_KEY_INFO*>(info.Get());
     // An EC public key whose parameters name the curve P-256.
-    const CRYPT_ALGORITHM_IDENTIFIER& algorithm = info.p->Algorithm;
-    CDecoded<LPSTR> curve;
+    const CRYPT_ALGORITHM_IDENTIFIER& algorithm = pInfo->Algorithm;
+    fw::CLocalBlock curve;
     if (std::strcmp(algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) != 0 ||
         !Decode(X509_OBJECT_IDENTIFIER, algorithm.Parameters.pbData, algorithm.Parameters.cbData,
                 curve) ||
-        std::strcmp(*curve.p, szOID_ECC_CURVE_P256) != 0)
+        std::strcmp(*static_cast<const LPSTR*>(curve.Get()), szOID_ECC_CURVE_P256) != 0)
         return KeyProblem::NotP256;
     fw::CBCryptKeyHandle key;
-    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info.p, 0, nullptr, key.Receive()))
+    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, pInfo, 0, nullptr, key.Receive()))
         return KeyProblem::NotP256;
     m_keys.push_back(std::move(key));
     return KeyProblem::None;
@@ -82,12 +76,14 @@ UpdateTrust CUpdateKeys::Check(const UpdateInfo& info) const
     if (!info.signature)
         return UpdateTrust::Unsigned;
 
-    CDecoded<CERT_ECC_SIGNATURE> decoded;
+    fw::CLocalBlock decoded;
     BYTE rs[2 * kP256Bytes];
     if (info.signature->empty() ||
         !Decode(X509_ECC_SIGNATURE, info.signature->data(),
-                static_cast<DWORD>(info.signature->size()), decoded) ||
-        !PutBigEndian(decoded.p->r, rs) || !PutBigEndian(decoded.p->s, rs + kP256Bytes))
+                static_cast<DWORD>(info.signature->size()), decoded))
+        return UpdateTrust::MalformedSignature;
+    const auto* pSignature = static_cast<const CERT_ECC_SIGNATURE*>(decoded.Get());
+    if (!PutBigEndian(pSignature->r, rs) || !PutBigEndian(pSignature->s, rs + kP256Bytes))
         return UpdateTrust::MalformedSignature;
 
     Sha256Digest digest;
