@@ -308,6 +308,20 @@ class ServedContent(unittest.TestCase):
         self.assertEqual({k: by_path["/open.exe"][k] for k in ("length", "sent", "complete")},
                          {"length": 1024, "sent": 1024, "complete": True})
 
+    def test_an_answer_ending_after_the_root_was_cleared_is_not_logged(self):
+        self.serve("late.txt", b"l" * 10, "stall 1")
+        sock = raw_request(self.server.port, "/late.txt")
+        with sock:
+            read_headers(sock)
+            self.assertEqual(len(self.logged()), 1)
+            # What a test's clearing does: a new generation, then an empty root.
+            with open(os.path.join(self.root, "..", "generation"), "w") as f:
+                f.write(str(time.monotonic()))
+            self.setUp()
+            # The server logs the answer before it closes the connection.
+            self.assertEqual(read_to_end(sock), b"")
+        self.assertEqual(os.listdir(self.root), [])
+
     def test_delay_fault_answers_normally_after_the_wait(self):
         self.serve("a.txt", b"late", "delay 400")
         started = time.monotonic()

@@ -43,6 +43,8 @@ LOOPBACK_HOSTS = {"127.0.0.1": socket.AF_INET, "localhost": socket.AF_INET, "::1
 CONTENT_TYPES = {".exe": "application/octet-stream", ".txt": "text/plain", ".html": "text/html"}
 REQUEST_LOG = "requests.log"
 RESPONSE_LOG = "responses.log"
+# Beside the root: what it holds changes each time a test clears the root.
+GENERATION_FILE = "generation"
 # Bodies go out in blocks, so that a client that goes away is noticed soon.
 SEND_BLOCK = 64 * 1024
 FAULT_SUFFIX = ".fault"
@@ -123,7 +125,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for name, value in self.headers.items():
             headers[name] = f"{headers[name]}, {value}" if name in headers else value
         entry = {"time": time.time(), "method": self.command, "path": self.path, "headers": headers}
-        self.server.append_log(REQUEST_LOG, json.dumps(entry))
+        self._generation = self.server.generation()
+        self.server.append_log(REQUEST_LOG, json.dumps(entry), self._generation)
 
     def _resolve(self):
         """The file for the request path, or None when it is missing or outside the root."""
@@ -196,7 +199,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def _log_response(self, body, sent, client_left):
         self.server.append_log(RESPONSE_LOG, json.dumps(
             {"time": time.time(), "path": self.path, "length": len(body), "sent": sent,
-             "complete": sent == len(body), "client_left": client_left}))
+             "complete": sent == len(body), "client_left": client_left}), self._generation)
 
     def _send(self, data):
         """Sends data in blocks; (bytes sent, whether the client went away)."""
@@ -260,10 +263,24 @@ class Server(http.server.ThreadingHTTPServer):
         self._log_lock = threading.Lock()
         super().__init__(address, Handler)
 
-    def append_log(self, name, line):
-        with self._log_lock, open(os.path.join(self.root, name), "a", encoding="utf-8") as f:
-            f.write(line + "\n")
-            f.flush()
+    def generation(self):
+        """What the generation file beside the root says: a test that clears
+        the root writes a new one first."""
+        try:
+            with open(os.path.join(os.path.dirname(self.root), GENERATION_FILE), "rb") as f:
+                return f.read()
+        except OSError:
+            return b""
+
+    def append_log(self, name, line, generation):
+        # An answer that ends after its test has cleared the root (a client
+        # gone mid-answer, a hold that runs out) belongs to no later test.
+        with self._log_lock:
+            if generation != self.generation():
+                return
+            with open(os.path.join(self.root, name), "a", encoding="utf-8") as f:
+                f.write(line + "\n")
+                f.flush()
 
     def handle_error(self, request, client_address):
         # A client that goes away mid-answer is one of the cases under test.

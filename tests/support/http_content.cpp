@@ -91,6 +91,11 @@ void ServeFile(const std::string& urlPath, const std::string& bytes, const std::
 void ClearHttpRoot()
 {
     const std::filesystem::path root = HttpRoot();
+    // A new generation first: what the server would still log of an earlier
+    // test's requests after this is dropped, not found by the next test.
+    static unsigned s_nClears = 0;
+    std::ofstream(root.parent_path() / "generation", std::ios::binary | std::ios::trunc)
+        << GetCurrentProcessId() << '.' << GetTickCount64() << '.' << ++s_nClears;
     std::filesystem::create_directories(root);
     for (const auto& entry : std::filesystem::directory_iterator(root))
         std::filesystem::remove_all(entry.path());
