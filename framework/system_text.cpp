@@ -11,7 +11,7 @@ uint64_t NowTicks()
     return (static_cast<uint64_t>(ftNow.dwHighDateTime) << 32) | ftNow.dwLowDateTime;
 }
 
-std::string SystemMessage(DWORD dwError)
+std::string SystemMessage(DWORD dwError, bool bOneLine)
 {
     char* pszMessage = nullptr;
     const DWORD cch = FormatMessageA(
@@ -20,7 +20,7 @@ std::string SystemMessage(DWORD dwError)
         reinterpret_cast<char*>(&pszMessage), 0, nullptr);
     const CLocalBlock message(pszMessage);
     std::string text = cch != 0 && pszMessage != nullptr ? std::string(pszMessage, cch) : "";
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    while (bOneLine && !text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
 }

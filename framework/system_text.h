@@ -12,9 +12,10 @@ namespace fw {
 // The system's UTC time in FILETIME ticks (100 ns since 1 January 1601).
 uint64_t NowTicks();
 
-// The system's text for an error code in the user's language, without the
-// line break it ends with; empty when the system has none. Inserts are
-// left as they stand: the caller has no arguments to give them.
-std::string SystemMessage(DWORD dwError);
+// The system's text for an error code in the user's language; empty when
+// the system has none. For a line of its own, without the line break it
+// ends with; else exactly as the system gives it. Inserts are left as they
+// stand: the caller has no arguments to give them.
+std::string SystemMessage(DWORD dwError, bool bOneLine = true);
 
 } // namespace fw

@@ -17,7 +17,7 @@ void ShowError(const char* pszText)
 
 void ShowSystemError(DWORD dwError)
 {
-    const std::string text = fw::SystemMessage(dwError);
+    const std::string text = fw::SystemMessage(dwError, false);
     if (!text.empty())
         ShowError(text.c_str());
 }
