@@ -14,6 +14,7 @@
 #include "tests/support/registry.h"
 #include "tests/support/windows.h"
 #include "tests/support/wizard_driver.h"
+#include "update/update_globals.h"
 
 namespace {
 
@@ -331,6 +332,34 @@ TEST_F(WizardRunTest, OversizedUpdateInformationIsCutOffEarly)
         EXPECT_TRUE(testsupport::JsonTrue(response, "client_left")) << response;
         EXPECT_LT(testsupport::JsonNumber(response, "sent"), huge.size() / 8) << response;
     }
+}
+
+// Told to close while the update information is still arriving, as an
+// installer closing the programs it replaces does, a run lets the transfer
+// go and ends at once with its usual code.
+TEST_F(WizardRunTest, ARunClosedWhileTheCheckIsArrivingEndsAtOnce)
+{
+    ServeUpdateInfo(UpdateInfo("2.5.1"), "trickle 1 100");
+    Start("auto");
+    HWND hMain = nullptr;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&]() {
+            hMain = FindWindowA(kMainWindowClass, kProductTitle);
+            DWORD dwOwner = 0;
+            GetWindowThreadProcessId(hMain, &dwOwner);
+            return dwOwner == m_child.Id() &&
+                   m_driver.CurrentPage() == WizardPage::RetrieveUpdate &&
+                   !testsupport::HttpRequests().empty();
+        },
+        kWaitMs));
+    PostMessageA(hMain, WM_CLOSE, 0, 0);
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(5000, &dwExit)) << "the run did not end at once";
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(Stored("LastUpdateTime"), kEarlier);
+    ASSERT_TRUE(testsupport::WaitUntil(
+        []() { return !testsupport::HttpResponses().empty(); }, kWaitMs));
+    EXPECT_TRUE(testsupport::JsonTrue(testsupport::HttpResponses()[0], "client_left"));
 }
 
 TEST_F(WizardRunTest, CancelAnsweredNoGoesOnAndYesEndsOnTheFinishPage)
