@@ -4,6 +4,7 @@
 // such a download ends on its own, but only once messages are pumped.
 #include "update/download/downloader.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "framework/com_ptr.h"
 
@@ -18,6 +20,42 @@ namespace {
 
 constexpr DWORD kWaitMs = 10000;
 constexpr char kNobodyUrl[] = "http://127.0.0.1:1/zsp/update.txt";
+
+// A port on loopback that takes connections and never answers: a download
+// from it runs until it is cancelled. (A refused connection may end within
+// the call that starts it, before there is anything to cancel.)
+class CSilentListener
+{
+public:
+    CSilentListener()
+    {
+        WSADATA data;
+        m_bStarted = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int cbAddress = sizeof(address);
+        if (m_socket != INVALID_SOCKET &&
+            bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+            listen(m_socket, 4) == 0 &&
+            getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &cbAddress) == 0)
+            m_url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/update.txt";
+    }
+    ~CSilentListener()
+    {
+        if (m_socket != INVALID_SOCKET)
+            closesocket(m_socket);
+        if (m_bStarted)
+            WSACleanup();
+    }
+    const std::string& Url() const { return m_url; }
+
+private:
+    bool m_bStarted = false;
+    SOCKET m_socket = INVALID_SOCKET;
+    std::string m_url;
+};
 
 bool PumpUntil(const std::function<bool()>& condition)
 {
@@ -75,9 +113,10 @@ protected:
 
     // Starts a download and takes a reference of the test's own to its
     // callback.
-    static fw::CComPtr<IBindStatusCallback> Start(CDownloader& downloader)
+    static fw::CComPtr<IBindStatusCallback> Start(CDownloader& downloader,
+                                                  const char* pszUrl = kNobodyUrl)
     {
-        downloader.Download(kNobodyUrl, true);
+        downloader.Download(pszUrl, true);
         return fw::CComPtr<IBindStatusCallback>(downloader.Callback());
     }
 
@@ -95,9 +134,12 @@ TEST_F(DownloaderTest, ACompletedDownloadLeavesNoReferenceBehind)
     for (bool bCancel : {false, true})
     {
         SCOPED_TRACE(bCancel ? "cancelled" : "nobody there");
+        const CSilentListener silent;
+        ASSERT_FALSE(silent.Url().empty());
         Heard heard;
         TestDownloader downloader(heard);
-        fw::CComPtr<IBindStatusCallback> spCallback = Start(downloader);
+        fw::CComPtr<IBindStatusCallback> spCallback =
+            Start(downloader, bCancel ? silent.Url().c_str() : kNobodyUrl);
         ASSERT_TRUE(spCallback);
         if (bCancel)
             downloader.Cancel();
