@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/http_content.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
@@ -25,7 +26,13 @@ constexpr DWORD kRunTimeoutMs = 20000;
 class UpdaterRunTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { testsupport::ClearProductKeys(); }
+    // The runs find no update information: whatever an earlier test served
+    // on the loopback server is gone.
+    void SetUp() override
+    {
+        testsupport::ClearProductKeys();
+        testsupport::ClearHttpRoot();
+    }
     void TearDown() override { testsupport::ClearProductKeys(); }
 
     // Copies the program, and the resource library unless told not to, into
