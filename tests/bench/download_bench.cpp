@@ -24,6 +24,7 @@
 #include "tests/support/registry.h"
 #include "tests/support/windows.h"
 #include "tests/support/wizard_driver.h"
+#include "update/trust/sha256.h"
 
 namespace {
 
@@ -101,11 +102,13 @@ void ClearPlatformCache()
 struct Run
 {
     double seconds = 0;
+    double hashSeconds = 0;
     Peak peak;
     bool ok = false;
 };
 
-// The platform's own transfer to a file, in a process of its own.
+// The platform's own transfer to a file and its SHA-256 of it, in a process
+// of its own.
 Run RunBareTransfer(const std::string& url, const fs::path& target)
 {
     Run run;
@@ -121,7 +124,7 @@ Run RunBareTransfer(const std::string& url, const fs::path& target)
         Sample(child.Handle(), run.peak);
     Sample(child.Handle(), run.peak);
     std::ifstream in(timeFile);
-    run.ok = dwExit == 0 && static_cast<bool>(in >> run.seconds);
+    run.ok = dwExit == 0 && static_cast<bool>(in >> run.seconds >> run.hashSeconds);
     return run;
 }
 
@@ -170,6 +173,22 @@ double Median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
+// The announced digest, so that the updater checks what it saved.
+std::string DigestToken(const std::string& bytes)
+{
+    Sha256Digest digest = {};
+    if (FAILED(CSha256::Of(bytes.data(), static_cast<ULONG>(bytes.size()), digest)))
+        return std::string();
+    std::string token = "sha256=";
+    char szByte[3];
+    for (const uint8_t b : digest)
+    {
+        std::snprintf(szByte, sizeof(szByte), "%02x", b);
+        token += szByte;
+    }
+    return token;
+}
+
 double Megabytes(SIZE_T cb)
 {
     return static_cast<double>(cb) / (1024.0 * 1024.0);
@@ -191,10 +210,11 @@ int main(int argc, char** argv)
     testsupport::ServeFile("/zsp/bench/setup.exe", installer);
     testsupport::ServeFile("/zsp/update.txt", "2.5.0.301\r\n" + std::to_string(installer.size()) +
                                                   "\r\n" + testsupport::HttpUrl("/zsp/notes.html") +
-                                                  "\r\n" + url + "\r\n");
+                                                  "\r\n" + url + "\r\n" +
+                                                  DigestToken(installer) + "\r\n");
     testsupport::ScopedTempDir bareDir("bench-bare");
 
-    std::vector<double> bare, updater, notes;
+    std::vector<double> bare, bareHash, updater, notes;
     Peak barePeak, updaterPeak;
     // Alternating, so that whatever else the machine does falls on both.
     for (int i = 0; i < nRounds; ++i)
@@ -210,6 +230,7 @@ int main(int argc, char** argv)
             return 1;
         }
         bare.push_back(b.seconds);
+        bareHash.push_back(b.hashSeconds);
         updater.push_back(u.seconds);
         notes.push_back(dNotes);
         barePeak.privateBytes = std::max(barePeak.privateBytes, b.peak.privateBytes);
@@ -220,14 +241,17 @@ int main(int argc, char** argv)
     ClearPlatformCache();
 
     const double dMegabytes = Megabytes(installer.size());
-    const double dBare = Median(bare), dUpdater = Median(updater);
+    const double dTransfer = Median(bare), dHash = Median(bareHash), dUpdater = Median(updater);
+    const double dBare = dTransfer + dHash;
     std::printf("installer size                 %8.1f MB, %d rounds, medians\n", dMegabytes, nRounds);
     std::printf("start to release notes         %8.2f s\n", Median(notes));
-    std::printf("platform transfer to a file    %8.2f s   (%.1f MB/s)\n", dBare,
-                dBare > 0 ? dMegabytes / dBare : 0.0);
+    std::printf("platform transfer to a file    %8.2f s   (%.1f MB/s)\n", dTransfer,
+                dTransfer > 0 ? dMegabytes / dTransfer : 0.0);
+    std::printf("platform SHA-256 of the file   %8.2f s   (%.1f MB/s)\n", dHash,
+                dHash > 0 ? dMegabytes / dHash : 0.0);
     std::printf("updater: Next to installer up  %8.2f s   (%.1f MB/s)\n", dUpdater,
                 dUpdater > 0 ? dMegabytes / dUpdater : 0.0);
-    std::printf("ratio updater / platform       %8.3f\n", dBare > 0 ? dUpdater / dBare : 0.0);
+    std::printf("ratio updater / (transfer + SHA-256) %6.3f\n", dBare > 0 ? dUpdater / dBare : 0.0);
     std::printf("peak private bytes: platform   %8.1f MB\n", Megabytes(barePeak.privateBytes));
     std::printf("peak private bytes: updater    %8.1f MB   (%+.1f MB)\n",
                 Megabytes(updaterPeak.privateBytes),

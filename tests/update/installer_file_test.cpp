@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -48,30 +49,28 @@ void Save(CInstallerFile& file, const std::string& path, const std::string& byte
     }
     pStream->Release();
     ASSERT_EQ(file.Finish(), hrFinish);
+    if (hrFinish != S_OK)
+        return;
+    bool bDone = false;
+    for (size_t i = 0; i <= bytes.size() / 4096 && !bDone; ++i)
+        ASSERT_EQ(file.DigestStep(bDone), S_OK);
+    EXPECT_TRUE(bDone);
 }
 
-// Another program moves a file of its own over the installer in the moment
-// between the writing handle's close and the reopening.
-class CSwappedInstallerFile : public CInstallerFile
+// Another program acts on the installer in the moment between the writing
+// handle's close and the reopening.
+class CProbedInstallerFile : public CInstallerFile
 {
 public:
-    CSwappedInstallerFile(std::string impostor, std::string target)
-        : m_impostor(std::move(impostor)), m_target(std::move(target))
-    {
-    }
+    explicit CProbedInstallerFile(std::function<bool()> act) : m_act(std::move(act)) {}
 
-    bool m_bSwapped = false;
+    bool m_bActed = false;
 
 protected:
-    void OnWritingClosed() override
-    {
-        m_bSwapped =
-            MoveFileExA(m_impostor.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-    }
+    void OnWritingClosed() override { m_bActed = m_act(); }
 
 private:
-    std::string m_impostor;
-    std::string m_target;
+    std::function<bool()> m_act;
 };
 
 TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
@@ -116,9 +115,10 @@ TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
     file.Release();
 }
 
-// The impostor has the very bytes written, so only the file's identity
-// tells it apart.
-TEST(InstallerFile, AFileMovedIntoItsPlaceBeforeItIsHeldIsRefused)
+// A file moved into its place has the very bytes written, so only the
+// file's identity tells it apart; bytes changed in place keep the identity
+// and the size, so only the digest of the held file tells them apart.
+TEST(InstallerFile, AnythingDoneToItBeforeItIsHeldIsRefused)
 {
     testsupport::ScopedTempDir dir("installer-swap");
     const std::string bytes(100000, 'i');
@@ -126,15 +126,30 @@ TEST(InstallerFile, AFileMovedIntoItsPlaceBeforeItIsHeldIsRefused)
     const std::string impostor = (dir.Path() / "impostor.exe").string();
     std::ofstream(impostor, std::ios::binary) << bytes;
 
-    CSwappedInstallerFile file(impostor, path);
-    Save(file, path, bytes, E_INSTALLER_REPLACED);
-    EXPECT_TRUE(file.m_bSwapped);
+    CProbedInstallerFile moved([&]() {
+        return MoveFileExA(impostor.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    });
+    Save(moved, path, bytes, E_INSTALLER_REPLACED);
+    EXPECT_TRUE(moved.m_bActed);
     uint64_t cbSize = 7;
-    EXPECT_EQ(file.GetSize(cbSize), E_UNEXPECTED);
-    EXPECT_FALSE(file.HasExpectedDigest());
+    EXPECT_EQ(moved.GetSize(cbSize), E_UNEXPECTED);
+    EXPECT_FALSE(moved.HasExpectedDigest());
     // Not held: the file in the installer's place goes with the refusal.
-    file.Discard();
+    moved.Discard();
     EXPECT_FALSE(std::filesystem::exists(path));
+
+    CProbedInstallerFile edited([&]() {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        return static_cast<bool>(file.write("EVIL", 4));
+    });
+    Sha256Digest digest;
+    ASSERT_EQ(CSha256::Of(bytes.data(), static_cast<ULONG>(bytes.size()), digest), S_OK);
+    edited.Expect(digest);
+    Save(edited, path, bytes);
+    EXPECT_TRUE(edited.m_bActed);
+    EXPECT_EQ(testsupport::ReadFileBytes(path).substr(0, 4), "EVIL");
+    EXPECT_FALSE(edited.HasExpectedDigest());
+    edited.Discard();
 }
 
 // Without a written file held no system call failed: the system's last

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <vector>
+
 #include "update/result_codes.h"
 
 namespace {
@@ -9,6 +11,10 @@ namespace {
 // Large blocks: the copy of a large installer runs in the thousands of
 // calls with small ones, and every call costs under the platform.
 constexpr ULONG kCopyBlock = 64 * 1024;
+// One step of the digest: long enough that the steps cost nothing, short
+// enough that the window answers between them.
+constexpr ULONG kDigestBlock = 1024 * 1024;
+constexpr int kDigestBlocksPerStep = 4;
 
 HRESULT LastError()
 {
@@ -28,8 +34,7 @@ CInstallerFile::~CInstallerFile()
 HRESULT CInstallerFile::Create(const std::string& path)
 {
     Release();
-    m_written.reset();
-    m_bWriting = false;
+    m_held.reset();
     m_cbWritten = 0;
     if (path.empty())
         return E_INVALIDARG;
@@ -42,10 +47,7 @@ HRESULT CInstallerFile::Create(const std::string& path)
         return LastError();
     m_path = path;
     m_bWriting = true;
-    const HRESULT hr = m_hash.Start();
-    if (FAILED(hr))
-        Discard();
-    return hr;
+    return S_OK;
 }
 
 HRESULT CInstallerFile::AppendFrom(IStream* pStream)
@@ -73,9 +75,6 @@ HRESULT CInstallerFile::AppendFrom(IStream* pStream)
             return LastError();
         if (cbWritten != cbRead)
             return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
-        hr = m_hash.Add(block, cbRead);
-        if (FAILED(hr))
-            return hr;
         m_cbWritten += cbRead;
     }
 }
@@ -84,11 +83,8 @@ HRESULT CInstallerFile::Finish()
 {
     if (!m_bWriting)
         return E_UNEXPECTED;
-    Sha256Digest digest;
-    HRESULT hr = m_hash.Finish(digest);
     FileIdentity written;
-    if (SUCCEEDED(hr))
-        hr = IdentityOf(m_file.Get(), written);
+    HRESULT hr = IdentityOf(m_file.Get(), written);
     if (FAILED(hr))
         return hr;
     // Back to back: the writing handle must be gone before the reading one
@@ -104,12 +100,49 @@ HRESULT CInstallerFile::Finish()
     hr = IdentityOf(m_file.Get(), reopened);
     if (SUCCEEDED(hr) && !(reopened == written))
         hr = E_INSTALLER_REPLACED;
+    if (SUCCEEDED(hr) && m_expected)
+        hr = m_hash.Start();
     if (FAILED(hr))
     {
         m_file.Reset();
         return hr;
     }
-    m_written = digest;
+    m_bHeld = true;
+    return S_OK;
+}
+
+HRESULT CInstallerFile::DigestStep(bool& bDone)
+{
+    bDone = false;
+    if (!m_bHeld)
+        return E_UNEXPECTED;
+    if (m_held || !m_expected)
+    {
+        bDone = true;
+        return S_OK;
+    }
+    // The held handle is read from where the last step stopped; nothing
+    // else moves its file pointer.
+    std::vector<char> block(kDigestBlock);
+    for (int i = 0; i < kDigestBlocksPerStep; ++i)
+    {
+        DWORD cbRead = 0;
+        if (!ReadFile(m_file.Get(), block.data(), kDigestBlock, &cbRead, nullptr))
+            return LastError();
+        if (cbRead == 0)
+        {
+            Sha256Digest digest;
+            const HRESULT hr = m_hash.Finish(digest);
+            if (FAILED(hr))
+                return hr;
+            m_held = digest;
+            bDone = true;
+            return S_OK;
+        }
+        const HRESULT hr = m_hash.Add(block.data(), cbRead);
+        if (FAILED(hr))
+            return hr;
+    }
     return S_OK;
 }
 
@@ -127,7 +160,7 @@ HRESULT CInstallerFile::IdentityOf(HANDLE hFile, FileIdentity& identity)
 HRESULT CInstallerFile::GetSize(uint64_t& cbSize) const
 {
     // Nothing held, or still being written: no system call failed.
-    if (!m_file || !m_written)
+    if (!m_file || !m_bHeld)
         return E_UNEXPECTED;
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(m_file.Get(), &size))
@@ -138,13 +171,14 @@ HRESULT CInstallerFile::GetSize(uint64_t& cbSize) const
 
 bool CInstallerFile::HasExpectedDigest() const
 {
-    return m_written && (!m_expected || *m_expected == *m_written);
+    return m_bHeld && (!m_expected || (m_held && *m_expected == *m_held));
 }
 
 void CInstallerFile::Release()
 {
     m_file.Reset();
     m_bWriting = false;
+    m_bHeld = false;
 }
 
 void CInstallerFile::Discard()

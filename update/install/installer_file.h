@@ -1,14 +1,17 @@
 // The installer as it is saved, checked and started. It is written while the
-// download is still arriving, so that little is left to do when the transfer
-// ends, and its SHA-256 is computed from the bytes as they are written. The
-// file is created so that no other process can write or delete it; when the
-// writing ends it is at once opened again for reading, still denying writing
-// and deleting to others, and held so until the shell has started it: the
-// bytes checked are the bytes started. (The shell cannot start a file that
-// is open for writing, so the writing handle cannot be the one held.) The
-// file opened again must be the file written, by its volume and file index:
-// in the moment between the two handles another process could have put a
-// file of its own in its place.
+// download is still arriving. The file is created so that no other process
+// can write or delete it; when the writing ends it is at once opened again
+// for reading, still denying writing and deleting to others, and held so
+// until the shell has started it. (The shell cannot start a file that is
+// open for writing, so the writing handle cannot be the one held.) The file
+// opened again must be the file written, by its volume and file index: in
+// the moment between the two handles another process could have put a file
+// of its own in its place.
+//
+// Its SHA-256 is taken over the file as held, read once through the handle
+// that denies writing: the bytes checked are the bytes started, whatever
+// happened to the file before it was held. The reading goes in steps, so
+// that the window waiting for it stays responsive over a large installer.
 //
 // A download that does not complete takes its file away again: a part of an
 // installer is no installer.
@@ -37,8 +40,8 @@ public:
     // The digest the update information announces, if it has one.
     void Expect(const std::optional<Sha256Digest>& digest) { m_expected = digest; }
 
-    // Creates (or truncates) the file for writing and starts its digest.
-    // S_OK, or the system's error.
+    // Creates (or truncates) the file for writing. S_OK, or the system's
+    // error.
     HRESULT Create(const std::string& path);
     bool IsWriting() const { return m_bWriting; }
     // Appends whatever the stream holds beyond what was appended before, up
@@ -49,10 +52,15 @@ public:
     // no longer the one written, or the system's error.
     HRESULT Finish();
 
+    // Reads the next part of the held file into its digest: S_OK with bDone
+    // once the whole file is read (at once when no digest was announced),
+    // E_UNEXPECTED when no written file is held, or the system's error.
+    HRESULT DigestStep(bool& bDone);
+
     // Of the held file: its whole size (S_OK; E_UNEXPECTED, cbSize
     // untouched, when no written file is held; or the system's error), and
-    // whether the bytes written have the announced digest (true when none
-    // was announced).
+    // whether the bytes read by DigestStep have the announced digest (true
+    // when none was announced; false before the reading is done).
     HRESULT GetSize(uint64_t& cbSize) const;
     bool HasExpectedDigest() const;
 
@@ -85,10 +93,13 @@ private:
     std::string m_path;
     fw::CFileHandle m_file;
     bool m_bWriting = false;
+    // The file written is held for reading.
+    bool m_bHeld = false;
     uint64_t m_cbWritten = 0;
     CSha256 m_hash;
     std::optional<Sha256Digest> m_expected;
-    std::optional<Sha256Digest> m_written;
+    // The digest of the held file, once it has been read to its end.
+    std::optional<Sha256Digest> m_held;
 };
 
 // What ShellExecuteA returned for the start of the installer, as an

@@ -23,6 +23,7 @@ void CPgUpdateDownload::OnActivate()
     SetLimits(limits);
     m_figures.Restart(GetTickCount());
     m_hrSave = S_OK;
+    m_bDigesting = false;
     Download(m_pWizard->m_installerUrl.c_str(), false);
 }
 
@@ -43,6 +44,23 @@ void CPgUpdateDownload::OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax
 
 void CPgUpdateDownload::OnCancel()
 {
+    if (m_bDigesting)
+    {
+        m_bAskingToCancel = true;
+        const bool bCancel = ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars);
+        m_bAskingToCancel = false;
+        if (!m_bDigesting)
+            return;
+        if (bCancel)
+        {
+            m_bDigesting = false;
+            m_pWizard->m_installerFile.Discard();
+            m_pWizard->FinishWithMessage(IDS_CANCELLED);
+            return;
+        }
+        ::PostMessageA(m_hWnd, kMsgDigestStep, 0, 0);
+        return;
+    }
     if (m_heldFolder.empty())
     {
         if (ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars) && IsDownloading())
@@ -158,10 +176,11 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
     if (SUCCEEDED(hResult))
     {
         // One that fails its checks goes; one the shell cannot start stays.
-        hResult = m_pWizard->VerifyInstaller();
+        hResult = m_pWizard->VerifyInstallerSize();
         if (SUCCEEDED(hResult))
         {
-            StartWhenFree();
+            m_bDigesting = true;
+            ::PostMessageA(m_hWnd, kMsgDigestStep, 0, 0);
             return;
         }
     }
@@ -174,6 +193,34 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
                              : InstallerFailureLine(hResult, *this, m_pWizard->m_installerSize);
     }
     m_pWizard->FinishWithMessage(hResult == E_ABORT ? IDS_CANCELLED : IDS_UPDATE_FAILED);
+}
+
+LRESULT CPgUpdateDownload::OnDigestStep(UINT, WPARAM, LPARAM, BOOL&)
+{
+    // A step posted before a cancel, or while the user decides, is dropped;
+    // the answer posts the next.
+    if (!m_bDigesting || m_bAskingToCancel)
+        return 0;
+    bool bDone = false;
+    HRESULT hr = m_pWizard->m_installerFile.DigestStep(bDone);
+    if (SUCCEEDED(hr) && !bDone)
+    {
+        ::PostMessageA(m_hWnd, kMsgDigestStep, 0, 0);
+        return 0;
+    }
+    m_bDigesting = false;
+    if (FAILED(hr))
+        m_pWizard->m_failureLine = SaveFailureLine(hr);
+    else
+        hr = m_pWizard->VerifyInstallerDigest();
+    if (SUCCEEDED(hr))
+    {
+        StartWhenFree();
+        return 0;
+    }
+    m_pWizard->m_installerFile.Discard();
+    m_pWizard->FinishWithMessage(IDS_UPDATE_FAILED);
+    return 0;
 }
 
 HRESULT CPgUpdateDownload::SaveInstaller(IStream* pStream)

@@ -31,10 +31,13 @@ public:
     static constexpr UINT_PTR kHoldersTimerId = 0x5A52;
     // Posted to the page when a search for the holders has looked.
     static constexpr UINT kMsgHoldersFound = WM_APP + 1;
+    // Posted by the page to itself for the next step of the digest.
+    static constexpr UINT kMsgDigestStep = WM_APP + 2;
 
     BEGIN_MSG_MAP(CPgUpdateDownload)
         MESSAGE_HANDLER(WM_TIMER, OnTimer)
         MESSAGE_HANDLER(kMsgHoldersFound, OnHoldersFound)
+        MESSAGE_HANDLER(kMsgDigestStep, OnDigestStep)
         CHAIN_MSG_MAP(CProgressBase)
     END_MSG_MAP()
 
@@ -58,6 +61,9 @@ private:
     // Starts the installer once nothing holds the product; else names the
     // holders and looks again after a while.
     LRESULT OnHoldersFound(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // Reads the next part of the saved installer into its digest; at the end
+    // checks it and goes on to the start.
+    LRESULT OnDigestStep(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     // Starts the verified installer, or waits while the product is held.
     void StartWhenFree();
@@ -74,8 +80,10 @@ private:
     std::string m_holderNames;
     CHolderSearch m_holderSearch;
     // While the user is asked whether to cancel, nothing the search finds
-    // starts the installer.
+    // starts the installer, and the digest waits.
     bool m_bAskingToCancel = false;
+    // The saved installer is being read for its digest.
+    bool m_bDigesting = false;
     // Why the installer could not be saved, if that ended the download.
     HRESULT m_hrSave = S_OK;
 };

@@ -259,7 +259,7 @@ const std::string& CUpdateWizard::GetInstallerPath()
     return m_installerPath;
 }
 
-HRESULT CUpdateWizard::VerifyInstaller()
+HRESULT CUpdateWizard::VerifyInstallerSize()
 {
     const std::string& path = GetInstallerPath();
     // The whole size counts: a file 4 GiB longer is not the same file.
@@ -276,6 +276,11 @@ HRESULT CUpdateWizard::VerifyInstaller()
         m_installerFile.Discard();
         return cbSize > m_installerSize ? E_DOWNLOAD_TOO_LARGE : E_DOWNLOAD_CUT_SHORT;
     }
+    return S_OK;
+}
+
+HRESULT CUpdateWizard::VerifyInstallerDigest()
+{
     if (!m_installerFile.HasExpectedDigest())
     {
         m_failureLine = FormatResourceString(IDS_FAIL_DIGEST);

@@ -76,10 +76,12 @@ public:
 
     bool PrepareUpdateFolder();
     const std::string& GetInstallerPath();
-    // Checks the held installer's size and digest; one that fails them is
-    // deleted. Then has the shell start it, still held. Each gives S_OK, or
-    // why not with m_failureLine saying so.
-    HRESULT VerifyInstaller();
+    // Check the held installer's size, and its digest once the file has been
+    // read (CInstallerFile::DigestStep); one that fails them is deleted. Then
+    // the shell starts it, still held. Each gives S_OK, or why not with
+    // m_failureLine saying so.
+    HRESULT VerifyInstallerSize();
+    HRESULT VerifyInstallerDigest();
     HRESULT StartInstaller();
 
     // The run's state, which the pages read and write.
