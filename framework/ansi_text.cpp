@@ -6,15 +6,20 @@
 
 namespace fw {
 
+namespace {
+
 // Both run inside COM callbacks: an exhausted heap is a failed conversion,
 // never an exception.
-bool WideToAnsi(const wchar_t* pszWide, std::string& text) noexcept
+bool ConvertWide(const wchar_t* pszWide, DWORD dwFlags, std::string& text) noexcept
 {
     text.clear();
     if (pszWide == nullptr)
         return false;
-    const int cb = WideCharToMultiByte(CP_ACP, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
-    if (cb <= 0)
+    const bool bExact = (dwFlags & WC_NO_BEST_FIT_CHARS) != 0;
+    BOOL bDefaultUsed = FALSE;
+    const int cb = WideCharToMultiByte(CP_ACP, dwFlags, pszWide, -1, nullptr, 0, nullptr,
+                                       bExact ? &bDefaultUsed : nullptr);
+    if (cb <= 0 || bDefaultUsed)
         return false;
     try
     {
@@ -24,13 +29,27 @@ bool WideToAnsi(const wchar_t* pszWide, std::string& text) noexcept
     {
         return false;
     }
-    if (WideCharToMultiByte(CP_ACP, 0, pszWide, -1, &text[0], cb, nullptr, nullptr) <= 0)
+    if (WideCharToMultiByte(CP_ACP, dwFlags, pszWide, -1, &text[0], cb, nullptr,
+                            bExact ? &bDefaultUsed : nullptr) <= 0 ||
+        bDefaultUsed)
     {
         text.clear();
         return false;
     }
     text.resize(static_cast<size_t>(cb) - 1);
     return true;
+}
+
+} // namespace
+
+bool WideToAnsi(const wchar_t* pszWide, std::string& text) noexcept
+{
+    return ConvertWide(pszWide, 0, text);
+}
+
+bool WideToAnsiExact(const wchar_t* pszWide, std::string& text) noexcept
+{
+    return ConvertWide(pszWide, WC_NO_BEST_FIT_CHARS, text);
 }
 
 bool AnsiToWide(const char* pszAnsi, std::wstring& text) noexcept

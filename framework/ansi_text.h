@@ -9,6 +9,10 @@ namespace fw {
 // False, with the text empty, for null or unconvertible input or when
 // memory runs out.
 bool WideToAnsi(const wchar_t* pszWide, std::string& text) noexcept;
+// As WideToAnsi, but false also for a character the code page does not hold
+// as itself: no look-alike stands in for it (U+FF02 is no '"'), and no '?'.
+// For text that is acted on rather than shown, such as an address.
+bool WideToAnsiExact(const wchar_t* pszWide, std::string& text) noexcept;
 bool AnsiToWide(const char* pszAnsi, std::wstring& text) noexcept;
 
 } // namespace fw

@@ -116,6 +116,11 @@
 // the update folder holds a file (named) that cannot be removed.
 #define IDS_FAIL_REPLACED 220
 #define IDS_FAIL_FOLDER_NOT_EMPTY 221
-// Shown in place of release notes that a build with the publisher's keys
-// does not take from a plain http address; %s their address.
+// Shown in place of release notes that are not taken from a plain http
+// address of another host; %s their address.
 #define IDS_NOTES_NOT_SECURE 224
+// The main message of a run that refused the update information for trust
+// (the connection was fine; the publisher should hear of it), and the line
+// for signed information without an expiry time.
+#define IDS_UPDATE_UNTRUSTED 225
+#define IDS_FAIL_NO_EXPIRY 226

@@ -22,10 +22,13 @@ enum class WizardPage
 
 const char* PageName(WizardPage page);
 
-// What the finish page of the English resource library says after a failure
-// and after a cancel.
+// What the finish page of the English resource library says after a failure,
+// after information refused for trust, and after a cancel.
 constexpr char kFinishFailed[] =
     "The update could not be completed. Check your Internet connection and try again later.";
+constexpr char kFinishUntrusted[] =
+    "The update information from the server could not be trusted, so nothing was downloaded. "
+    "Please let the publisher of Vexil Junquell know.";
 constexpr char kFinishCancelled[] =
     "The update was cancelled. You can check for updates again at any time.";
 

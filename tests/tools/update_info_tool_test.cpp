@@ -19,7 +19,7 @@ using testsupport::Quoted;
 constexpr DWORD kRunTimeoutMs = 20000;
 constexpr DWORD kNotRun = 0xFFFFFFFF;
 
-constexpr char kNotes[] = "http://h/notes.html";
+constexpr char kNotes[] = "https://h/notes.html";
 constexpr char kSetup[] = "https://h/setup.exe";
 
 struct ToolRun
@@ -154,7 +154,7 @@ TEST_F(UpdateInfoToolTest, WrittenFileChecksCleanAndNamesTheInstaller)
     EXPECT_NE(write.err.find("vxzsp-2.5.0.301.exe"), std::string::npos) << Describe(write);
     EXPECT_EQ(write.out, "");
     EXPECT_EQ(testsupport::ReadFileBytes(info),
-              "2.5.0.301\r\n1234\r\nhttp://h/notes.html\r\nhttps://h/setup.exe\r\n");
+              "2.5.0.301\r\n1234\r\nhttps://h/notes.html\r\nhttps://h/setup.exe\r\n");
 
     const ToolRun check = Run("check " + Quoted(info) + " --installer " + Quoted(installer));
     EXPECT_EQ(check.dwExitCode, 0u) << Describe(check);
@@ -168,7 +168,7 @@ TEST_F(UpdateInfoToolTest, StandardOutputGetsTheSameBytesAsAFile)
     const std::string installer = MakeFileOfSize("setup.exe", 77);
     const ToolRun write = Write(installer, "3.0.1.9", kNotes, kSetup, "");
     EXPECT_EQ(write.dwExitCode, 0u) << Describe(write);
-    EXPECT_EQ(write.out, "3.0.1.9\r\n77\r\nhttp://h/notes.html\r\nhttps://h/setup.exe\r\n");
+    EXPECT_EQ(write.out, "3.0.1.9\r\n77\r\nhttps://h/notes.html\r\nhttps://h/setup.exe\r\n");
 }
 
 TEST_F(UpdateInfoToolTest, WriteSaysHowMuchOfAShortWriteReachedStandardOutput)
@@ -183,9 +183,9 @@ TEST_F(UpdateInfoToolTest, WriteSaysHowMuchOfAShortWriteReachedStandardOutput)
     DWORD dwMode = PIPE_NOWAIT;
     ASSERT_TRUE(server && client && SetNamedPipeHandleState(client.Get(), &dwMode, nullptr, nullptr));
     const ToolRun write = Run("write --installer " + Quoted(MakeFileOfSize("setup.exe", 77)) +
-                              " --version 3.0.1.9 --notes http://h/n --url https://h/s", client.Get());
+                              " --version 3.0.1.9 --notes https://h/n --url https://h/s", client.Get());
     EXPECT_RUN(write, 1, "cannot write to standard output: only ");
-    EXPECT_NE(write.err.find(" of 38 bytes were written"), std::string::npos) << Describe(write);
+    EXPECT_NE(write.err.find(" of 39 bytes were written"), std::string::npos) << Describe(write);
 }
 
 TEST_F(UpdateInfoToolTest, SizeIsTheInstallersOwnUpToTheLargest32BitValue)
@@ -231,9 +231,9 @@ TEST_F(UpdateInfoToolTest, WriteRefusesFieldsTheUpdaterWouldMisread)
     EXPECT_RUN(Write(installer, "2.5.0.301", "ftp://h/notes.html", kSetup, info), 1,
                "would not show");
     EXPECT_RUN(Write(installer, "2.5.0.301", "notes.html", kSetup, info), 1, "would not show");
-    EXPECT_RUN(Write(installer, "2.5.0.301", "http://h/release notes.html", kSetup, info), 1,
+    EXPECT_RUN(Write(installer, "2.5.0.301", "https://h/release notes.html", kSetup, info), 1,
                "white space");
-    EXPECT_RUN(Write(installer, "2.5.0.301", kNotes, "http://h/my setup.exe", info), 1,
+    EXPECT_RUN(Write(installer, "2.5.0.301", kNotes, "https://h/my setup.exe", info), 1,
                "white space");
     EXPECT_RUN(Write(installer, "2.5.0.301", kNotes, "", info), 1, "empty");
     for (const char* pszUrl : {"\\\\server\\share\\setup.exe", "file:///C:/setup.exe", "setup.exe"})
@@ -255,7 +255,7 @@ TEST_F(UpdateInfoToolTest, ThreeNumberVersionIsWrittenWithAWarning)
     const ToolRun write = Write(installer, "2.5.1", kNotes, kSetup, info);
     EXPECT_RUN(write, 2, "will be read as 2.5.1.0");
     EXPECT_NE(write.err.find("vxzsp-2.5.1.0.exe"), std::string::npos) << Describe(write);
-    EXPECT_EQ(testsupport::ReadFileBytes(info), "2.5.1\r\n10\r\nhttp://h/notes.html\r\nhttps://h/setup.exe\r\n");
+    EXPECT_EQ(testsupport::ReadFileBytes(info), "2.5.1\r\n10\r\nhttps://h/notes.html\r\nhttps://h/setup.exe\r\n");
 
     const ToolRun check = Run("check " + Quoted(info));
     EXPECT_RUN(check, 2, "will be read as 2.5.1.0");
@@ -266,20 +266,20 @@ TEST_F(UpdateInfoToolTest, CommandLineMistakesAreUsageErrors)
 {
     const std::string installer = MakeFileOfSize("setup.exe", 10);
     const std::string complete = "--installer " + Quoted(installer) +
-                                 " --version 2.5.0.301 --notes http://h/n --url http://h/s";
+                                 " --version 2.5.0.301 --notes https://h/n --url https://h/s";
     const char* const wrong[] = {
         "",
         "publish",
-        "write --version 2.5.0.301 --notes http://h/n --url http://h/s",
+        "write --version 2.5.0.301 --notes https://h/n --url https://h/s",
         "write --installer",
-        "write --installer --version 2.5.0.301 --notes http://h/n --url http://h/s",
+        "write --installer --version 2.5.0.301 --notes https://h/n --url https://h/s",
         "check",
         "check a.txt b.txt",
         "check a.txt --size 10",
     };
     for (const char* pszArguments : wrong)
         EXPECT_RUN(Run(pszArguments), 64, "--help");
-    EXPECT_RUN(Run("write " + complete + " --url http://h/again"), 64, "twice");
+    EXPECT_RUN(Run("write " + complete + " --url https://h/again"), 64, "twice");
     EXPECT_RUN(Run("write " + complete + " --colour blue"), 64, "--colour");
     for (const char* pszDays : {"0", "3651", "7.5", "-1", "a week"})
         EXPECT_RUN(Run("write " + complete + " --expires-in " + Quoted(pszDays)), 64,
@@ -293,7 +293,7 @@ TEST_F(UpdateInfoToolTest, CommandLineMistakesAreUsageErrors)
 
 TEST_F(UpdateInfoToolTest, CheckReadsUpTo64KiBAndRejectsMore)
 {
-    const std::string fields = "2.5.0.301 10 http://h/n http://h/s\r\n";
+    const std::string fields = "2.5.0.301 10 https://h/n https://h/s\r\n";
     const std::string atLimit = fields + std::string(65536 - fields.size(), ' ');
     const ToolRun fits = CheckBody(atLimit);
     EXPECT_EQ(fits.dwExitCode, 0u) << Describe(fits);
@@ -313,14 +313,14 @@ TEST_F(UpdateInfoToolTest, CheckNamesTheMissingOrMalformedField)
         {"", "the version (field 1) is missing"},
         {" \r\n\t", "the version (field 1) is missing"},
         {"2.5.0.301\r\n", "the installer size (field 2) is missing"},
-        {"2.5.0.301 10 http://h/n", "the installer address (field 4) is missing"},
-        {"2.5.0.301 big http://h/n http://h/s",
+        {"2.5.0.301 10 https://h/n", "the installer address (field 4) is missing"},
+        {"2.5.0.301 big https://h/n https://h/s",
          "the installer size (field 2) \"big\" is not a number"},
-        {"2.5.0.301 4294967296 http://h/n http://h/s", "out of the 32-bit range"},
+        {"2.5.0.301 4294967296 https://h/n https://h/s", "out of the 32-bit range"},
         // The reader takes "10" as the size and "kB" as the release notes.
-        {"2.5.0.301 10kB http://h/n http://h/s", "takes \"kB\" as the release-notes address"},
+        {"2.5.0.301 10kB https://h/n https://h/s", "takes \"kB\" as the release-notes address"},
         {"2.5.0.301 10kB", "the installer address (field 4) is missing"},
-        {"2.5.0.301 -1 http://h/n http://h/s", "reads it as 4294967295"},
+        {"2.5.0.301 -1 https://h/n https://h/s", "reads it as 4294967295"},
     };
     for (const Case& c : cases)
         EXPECT_RUN(CheckBody(c.pszBody), 1, c.pszMessage);
@@ -329,24 +329,24 @@ TEST_F(UpdateInfoToolTest, CheckNamesTheMissingOrMalformedField)
 TEST_F(UpdateInfoToolTest, CheckRejectsAVersionTheUpdaterCannotCompare)
 {
     for (const char* pszVersion : {"latest", "2.5", "3.0"})
-        EXPECT_RUN(CheckBody(std::string(pszVersion) + " 10 http://h/n http://h/s"), 1,
+        EXPECT_RUN(CheckBody(std::string(pszVersion) + " 10 https://h/n https://h/s"), 1,
                    "does not start with three numbers separated by dots, such as 2.5.0.301: the "
                    "updater would reject the file");
     // Skipped now, but not by the updaters already in the field.
-    const ToolRun mark = CheckBody("\xEF\xBB\xBF" "2.5.0.301 10 http://h/n http://h/s");
+    const ToolRun mark = CheckBody("\xEF\xBB\xBF" "2.5.0.301 10 https://h/n https://h/s");
     EXPECT_RUN(mark, 2, "byte-order mark: this updater skips it");
     EXPECT_NE(mark.out.find("vxzsp-2.5.0.301.exe"), std::string::npos) << Describe(mark);
 }
 
 TEST_F(UpdateInfoToolTest, CheckWarnsOfWhatTheUpdaterSkipsOrIgnores)
 {
-    const ToolRun notes = CheckBody("2.5.0.301 10 file:///c:/notes.html http://h/s");
+    const ToolRun notes = CheckBody("2.5.0.301 10 file:///c:/notes.html https://h/s");
     EXPECT_RUN(notes, 2, "would not show the release notes");
     EXPECT_NE(notes.out.find("vxzsp-2.5.0.301.exe"), std::string::npos) << Describe(notes);
 
-    EXPECT_RUN(CheckBody("2.5.0.301 10 http://h/n http://h/s # second build"), 2,
+    EXPECT_RUN(CheckBody("2.5.0.301 10 https://h/n https://h/s # second build"), 2,
                "3 more words after the fourth field, from \"#\": the updater ignores them");
-    EXPECT_RUN(CheckBody("2.5.0.301.7 10 http://h/n http://h/s"), 2, "will be read as 2.5.0.301");
+    EXPECT_RUN(CheckBody("2.5.0.301.7 10 https://h/n https://h/s"), 2, "will be read as 2.5.0.301");
 }
 
 TEST_F(UpdateInfoToolTest, WriteGivesAnExpiryThatCheckReports)
@@ -354,7 +354,7 @@ TEST_F(UpdateInfoToolTest, WriteGivesAnExpiryThatCheckReports)
     const std::string installer = MakeFileOfSize("setup.exe", 10);
     const std::string info = PathOf("update.txt");
     const ToolRun write = Run("write --installer " + Quoted(installer) +
-                              " --version 2.5.0.301 --notes http://h/n --url http://h/s --expires-in 30 --out " +
+                              " --version 2.5.0.301 --notes https://h/n --url https://h/s --expires-in 30 --out " +
                               Quoted(info));
     EXPECT_RUN(write, 0, "updaters refuse the file from ");
     const std::string body = testsupport::ReadFileBytes(info);
@@ -377,13 +377,13 @@ TEST_F(UpdateInfoToolTest, CheckRefusesExpiredInformationAndAddressesTheUpdaterW
         const char* pszMessage;
     };
     const Case cases[] = {
-        {"2.5.0.301 10 http://h/n http://h/s expires=2000-01-01T00:00:00Z",
+        {"2.5.0.301 10 https://h/n https://h/s expires=2000-01-01T00:00:00Z",
          "the file expired at 2000-01-01T00:00:00Z, "},
-        {"2.5.0.301 10 http://h/n http://h/s expires=2027-01-07",
+        {"2.5.0.301 10 https://h/n https://h/s expires=2027-01-07",
          "the token \"expires=2027-01-07\" does not give a UTC time such as expires=2027-01-07T12:00:00Z"},
-        {"2.5.0.301 10 http://h/n http://h/s expires=2099-01-01T00:00:00Z expires=2099-01-01T00:00:00Z",
+        {"2.5.0.301 10 https://h/n https://h/s expires=2099-01-01T00:00:00Z expires=2099-01-01T00:00:00Z",
          "the expires= token is given more than once"},
-        {"2.5.0.301 10 http://h/n \\\\server\\share\\setup.exe",
+        {"2.5.0.301 10 https://h/n \\\\server\\share\\setup.exe",
          "the installer address (field 4) \"\\\\server\\share\\setup.exe\" is not an http:// or https:// address"},
         {"2.5.0.301 10kB file:///C:/setup.exe",
          "the installer address (field 4) \"file:///C:/setup.exe\" is not an http:// or https:// address"},
@@ -391,13 +391,13 @@ TEST_F(UpdateInfoToolTest, CheckRefusesExpiredInformationAndAddressesTheUpdaterW
     for (const Case& c : cases)
         EXPECT_RUN(CheckBody(c.pszBody), 1, c.pszMessage);
     // An expiry still ahead is no word the updater ignores.
-    EXPECT_EQ(CheckBody("2.5.0.301 10 http://h/n http://h/s expires=2099-01-01T00:00:00Z").dwExitCode, 0u);
+    EXPECT_EQ(CheckBody("2.5.0.301 10 https://h/n https://h/s expires=2099-01-01T00:00:00Z").dwExitCode, 0u);
 }
 
 TEST_F(UpdateInfoToolTest, CheckComparesTheInstallerWithTheAnnouncedSize)
 {
     const std::string info =
-        MakeInfoFile("update.txt", "2.5.0.301\r\n1000\r\nhttp://h/n\r\nhttp://h/s\r\n");
+        MakeInfoFile("update.txt", "2.5.0.301\r\n1000\r\nhttps://h/n\r\nhttps://h/s\r\n");
     const std::string same = MakeFileOfSize("same.exe", 1000);
     const std::string longer = MakeFileOfSize("longer.exe", 1001);
     // Only the whole 64-bit size matches: 4 GiB more is another file.
@@ -442,11 +442,15 @@ TEST_F(UpdateInfoToolTest, CheckVerifiesTheSignatureAsTheUpdaterDoes)
     EXPECT_RUN(Run("check " + Quoted(unsignedPath) + keyA), 1, "has no signature= token");
     EXPECT_RUN(Run("check " + TestKeys("update-info/signed-a-without-digest.txt") + keyA), 1,
                "has no sha256= token");
-    EXPECT_RUN(Run("check " + TestKeys("update-info/signed-a-plain-http.txt") + keyA), 1,
-               "is not an https:// address: an updater built with this key would reject the file "
-               "before downloading anything");
-    // The same file is fine for an updater without keys.
-    EXPECT_EQ(Run("check " + TestKeys("update-info/signed-a-plain-http.txt")).dwExitCode, 0u);
+    EXPECT_RUN(Run("check " + TestKeys("update-info/signed-a-without-expiry.txt") + keyA), 1,
+               "has no expires= token: an updater built with this key would reject the file");
+    EXPECT_RUN(Run("check " + TestKeys("update-info/signed-a-without-expiry.txt")), 2,
+               "has no expires= token: updaters built with the publisher's keys would reject it");
+    // With keys or without, the updater takes no installer over plain http.
+    for (const std::string& keys : {keyA, std::string()})
+        EXPECT_RUN(Run("check " + TestKeys("update-info/signed-a-plain-http.txt") + keys), 1,
+                   "is not an https:// address: the updater would reject the file before "
+                   "downloading anything");
     EXPECT_RUN(Run("check " + signedA + " --key " + TestKeys("a.pem")), 1,
                "is not a public key in PEM form");
     EXPECT_RUN(Run("check " + signedA + " --key " + TestKeys("absent.pem")), 1, "no public key");
@@ -457,7 +461,7 @@ TEST_F(UpdateInfoToolTest, CheckVerifiesTheSignatureAsTheUpdaterDoes)
 TEST_F(UpdateInfoToolTest, CheckComparesTheInstallersDigest)
 {
     const std::string installer = MakeFileOfSize("setup.exe", 3);
-    const std::string fields = "2.5.0.301 3 http://h/n http://h/s sha256=";
+    const std::string fields = "2.5.0.301 3 https://h/n https://h/s sha256=";
     // SHA-256 of three zero bytes.
     const std::string digest = "709e80c88487a2411e1ee4dfb9f22a861492d20c4765150c0c794abd70f8147c";
     EXPECT_EQ(Run("check " + Quoted(MakeInfoFile("good.txt", fields + digest)) + " --installer " +
@@ -474,8 +478,8 @@ TEST_F(UpdateInfoToolTest, WriteSignsWithAPrivateKeyOrSaysWhyItCannot)
     const std::string installer = MakeFileOfSize("setup.exe", 3);
     const std::string info = PathOf("update.txt");
     const ToolRun write = Run("write --installer " + Quoted(installer) +
-                              " --version 2.5.0.301 --notes http://h/n --url https://h/s --key " +
-                              TestKeys("a.pem") + " --out " + Quoted(info));
+                              " --version 2.5.0.301 --notes https://h/n --url https://h/s --key " +
+                              TestKeys("a.pem") + " --expires-in 30 --out " + Quoted(info));
     if (write.dwExitCode == 0)
     {
         const ToolRun check = Run("check " + Quoted(info) + " --installer " + Quoted(installer) +
@@ -488,14 +492,15 @@ TEST_F(UpdateInfoToolTest, WriteSignsWithAPrivateKeyOrSaysWhyItCannot)
         EXPECT_RUN(write, 1, "sign the file with openssl instead");
         EXPECT_FALSE(std::ifstream(info).good()) << "a failed write left a file behind";
     }
-    EXPECT_RUN(Run("write --installer " + Quoted(installer) +
-                   " --version 2.5.0.301 --notes http://h/n --url https://h/s --key " +
-                   TestKeys("a.pub.pem")),
-               1, "is not a private key in PEM form");
-    // A signed file is for updaters built with keys, which fetch over https only.
-    EXPECT_RUN(Run("write --installer " + Quoted(installer) +
-                   " --version 2.5.0.301 --notes http://h/n --url http://h/s --key " + TestKeys("a.pem")),
-               1, "is not an https:// address: an updater built with keys would reject the file");
+    const std::string fields = "write --installer " + Quoted(installer) + " --version 2.5.0.301 --notes https://h/n";
+    EXPECT_RUN(Run(fields + " --url https://h/s --expires-in 30 --key " + TestKeys("a.pub.pem")), 1,
+               "is not a private key in PEM form");
+    EXPECT_RUN(Run(fields + " --url https://h/s --key " + TestKeys("a.pem")), 64,
+               "write with --key needs --expires-in DAYS");
+    // Updaters fetch the installer over https only, with keys or without.
+    EXPECT_RUN(Run(fields + " --url http://h/s --expires-in 30 --key " + TestKeys("a.pem")), 1,
+               "is not an https:// address: the updater would reject the file");
+    EXPECT_RUN(Run(fields + " --url http://h/s"), 1, "is not an https:// address: the updater would reject the file");
 }
 
 TEST_F(UpdateInfoToolTest, CheckSaysWhenTheFileItselfIsMissing)

@@ -205,19 +205,38 @@ TEST_F(DownloadRunTest, AnInstallerWhereNothingAnswersIsNotReached)
 }
 
 // The shell would start a program from a shared folder or a file: address
-// without any download, size or digest check: such an address is refused.
-TEST_F(DownloadRunTest, AnInstallerAddressThatIsNoWebAddressIsRefused)
+// without any download, size or digest check; a build without keys has only
+// the connection to protect the installer; and a NUL would end the address
+// that the transfer is given before the host that was checked. Each is
+// refused before anything else is fetched.
+TEST_F(DownloadRunTest, AnInstallerAddressThatIsNotTakenIsRefused)
 {
-    for (const char* pszUrl : {"\\\\127.0.0.1\\share\\setup.exe", "file:///C:/windows/notepad.exe"})
+    const char kNotWeb[] = "The update information does not give a web address (http or https) for the installer.";
+    const std::string hidden = "http://example.test" + std::string(1, '\0') + "@" +
+                               testsupport::HttpUrl(kInstallerUrlPath).substr(7);
+    const struct
     {
-        SCOPED_TRACE(pszUrl);
+        std::string url;
+        const char* pszText;
+        const char* pszWhy;
+    } cases[] = {
+        {"\\\\127.0.0.1\\share\\setup.exe", testsupport::kFinishUntrusted, kNotWeb},
+        {"file:///C:/windows/notepad.exe", testsupport::kFinishUntrusted, kNotWeb},
+        {"http://example.test/zsp/setup.exe", testsupport::kFinishUntrusted,
+         "The installer would have been downloaded without a secure connection (https)"},
+        {hidden, kFinishFailed, "The update information could not be read."},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.url);
         testsupport::ServeFile("/zsp/update.txt", "2.5.0.301\r\n1000\r\n" +
                                                       testsupport::HttpUrl("/zsp/notes.html") +
-                                                      "\r\n" + pszUrl + "\r\n");
+                                                      "\r\n" + c.url + "\r\n");
         ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
         m_driver = WizardDriver(m_child.Id());
-        ExpectFinish(kFinishFailed,
-                     "The update information does not give a web address (http or https) for the installer.");
+        ExpectFinish(c.pszText, c.pszWhy);
+        EXPECT_EQ(testsupport::HttpRequests().size(), 1u);
+        testsupport::ClearHttpRoot();
     }
 }
 
@@ -358,7 +377,7 @@ protected:
         Serve(info, m_installer);
         ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
         m_driver = WizardDriver(m_child.Id());
-        ExpectFinish(kFinishFailed, why.c_str());
+        ExpectFinish(testsupport::kFinishUntrusted, why.c_str());
         EXPECT_FALSE(InstallerFetched());
     }
 
@@ -422,6 +441,8 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
         {"signed by a key that is not built in", Signed("signed-c"), kNotVerified},
         {"a field changed after signing", changed, kNotVerified},
         {"signed, but without the installer's digest", Signed("signed-a-without-digest"), kNotVerified},
+        {"signed, but never expiring", Signed("signed-a-without-expiry"),
+         "The update information is signed but has no expiry time"},
     };
     for (const auto& c : cases)
     {
@@ -429,7 +450,7 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
         Serve(c.info, m_installer);
         ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
         m_driver = WizardDriver(m_child.Id());
-        ExpectFinish(kFinishFailed, c.pszWhy);
+        ExpectFinish(testsupport::kFinishUntrusted, c.pszWhy);
         EXPECT_FALSE(InstallerFetched());
     }
 
@@ -497,7 +518,7 @@ TEST_F(SignedUpdateTest, ExpiredInformationIsRefused)
 {
     ExpectRefused(Signed("signed-a-expired"), "The update information expired on ");
     // Where the time has not come, the same file installs.
-    Serve(Signed("signed-a-expires-later"), m_installer);
+    Serve(Signed("signed-a"), m_installer);
     ExpectInstalled(SignedUpdater());
 
     // An automatic run postpones the next check, as for other refusals.

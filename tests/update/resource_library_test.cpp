@@ -63,7 +63,7 @@ const StringSpec kStrings[] = {
     {IDS_FAIL_EXPIRED, "s"},        {IDS_FAIL_ROLLED_BACK, "ss"},   {IDS_FAIL_NOT_WEB_ADDRESS, ""},
     {IDS_FAIL_INSECURE_ADDRESS, ""},
     {IDS_FAIL_REPLACED, ""},        {IDS_FAIL_FOLDER_NOT_EMPTY, "s"},
-    {IDS_NOTES_NOT_SECURE, "s"},
+    {IDS_NOTES_NOT_SECURE, "s"},    {IDS_UPDATE_UNTRUSTED, ""},     {IDS_FAIL_NO_EXPIRY, ""},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".

@@ -68,13 +68,22 @@ TEST(UpdateInfo, SizeIsTheStreamsUnsignedExtraction)
     EXPECT_EQ(info.releaseNotesUrl, "abc");
 }
 
-TEST(UpdateInfo, TakesBytesAsTheyAreIncludingNulAndHighBytes)
+TEST(UpdateInfo, TakesHighBytesButNoNulOrControlCharacter)
 {
-    const std::string text("3.0.1\0x 7 \xE9t\xE9 http://z", 24);
     UpdateInfo info;
-    ASSERT_TRUE(Read(text, info));
-    EXPECT_EQ(info.versionText, std::string("3.0.1\0x", 7));
+    ASSERT_TRUE(Read("3.0.1 7 \xE9t\xE9 http://z", info));
     EXPECT_EQ(info.releaseNotesUrl, "\xE9t\xE9");
+    for (const std::string& text : {std::string("3.0.1\0x 7 a http://z", 21),
+                                     std::string("3.0.1 7 a http://x\0@127.0.0.1/", 31),
+                                     std::string("3.0.1 7 a http://z sha256=\x1b[2J"),
+                                     std::string("3.0.1 7 a\x7f http://z")})
+    {
+        UpdateInfoReading reading;
+        EXPECT_FALSE(ReadUpdateInfo(text.data(), text.size(), info, reading));
+        EXPECT_EQ(reading.fault, UpdateInfoFault::ControlCharacter);
+        EXPECT_NE(reading.word.find_first_of(std::string("\0\x1b\x7f", 3)), std::string::npos)
+            << reading.word;
+    }
 }
 
 UpdateInfoFault FaultOf(const std::string& text)
@@ -238,11 +247,20 @@ TEST(UpdateInfo, WebAddressesAndSecureOnes)
 {
     struct Case
     {
-        const char* pszUrl;
+        std::string url;
         bool bWeb;
         bool bSecure;
     };
     const Case cases[] = {
+        {"https://h/a%2Fb?q=1&r=(x)#top", true, true},
+        {"https://h/a%2", false, false},
+        {"https://h/a%zz", false, false},
+        {"https://h/a\"b", false, false},
+        {"https://h/a'b", false, false},
+        {"https://h/a b", false, false},
+        {"https://h/a\tb", false, false},
+        {"https://h/\xEF\xBC\x82", false, false},
+        {std::string("http://x\0@127.0.0.1/", 21), false, false},
         {"http://h/notes.html", true, false},
         {"HTTPS://h/notes.html", true, true},
         {"https://h:8443", true, true},
@@ -266,8 +284,8 @@ TEST(UpdateInfo, WebAddressesAndSecureOnes)
     };
     for (const Case& c : cases)
     {
-        EXPECT_EQ(IsWebAddress(c.pszUrl), c.bWeb) << c.pszUrl;
-        EXPECT_EQ(IsSecureWebAddress(c.pszUrl), c.bSecure) << c.pszUrl;
+        EXPECT_EQ(IsWebAddress(c.url), c.bWeb) << c.url;
+        EXPECT_EQ(IsSecureWebAddress(c.url), c.bSecure) << c.url;
     }
     EXPECT_EQ(InstallerFileName(VersionNumber("2.5.1")), "vxzsp-2.5.1.0.exe");
 }

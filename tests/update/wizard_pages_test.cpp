@@ -457,6 +457,12 @@ TEST_F(BrowserEventSinkTest, TheBrowserStaysOnTheNotes)
         {"on before the notes arrived", kGo, false, false, L"http://h.test/b.html", 0, true, 0},
         {"a frame elsewhere", kGo, true, true, L"http://h.test/frame.html", 0, true, nullptr},
         {"a link", kGo, true, false, L"https://e.test/a.exe", 0, true, "https://e.test/a.exe"},
+        {"an escaped link", kGo, true, false, L"https://e.test/a%20b", 0, true, "https://e.test/a%20b"},
+        // A look-alike of a quote would become one in the code page, and the
+        // browser's command line would take what follows as its arguments.
+        {"a fullwidth quote", kGo, true, false,
+         L"http://e.test/a\xFF02 --new-window \xFF02" L"file:///C:/x", 0, true, nullptr},
+        {"a space", kGo, true, false, L"http://e.test/a --new-window", 0, true, nullptr},
         {"a file", kGo, true, false, L"file:///C:/windows/notepad.exe", 0, true, nullptr},
         {"a share", kGo, true, false, L"\\\\server\\share\\a.exe", 0, true, nullptr},
         {"script", kGo, true, false, L"javascript:alert(1)", 0, true, nullptr},

@@ -83,10 +83,10 @@ void WarnOfWhatIsReadOtherwise(const CheckedFile& file, CReport& report)
         report.Warning("the file begins with a UTF-8 byte-order mark: this updater skips it, but "
                        "updaters of earlier releases read the version as 0.0.0.0 and never offer "
                        "the update; save the file without one");
-    if (!IsWebAddress(info.releaseNotesUrl))
+    if (!IsSecureWebAddress(info.releaseNotesUrl))
         report.Warning("the release-notes address " + Quote(info.releaseNotesUrl) +
-                       " is not an http:// or https:// address: the updater would not show the "
-                       "release notes; the rest works");
+                       " is not an https:// address: the updater would not show the release "
+                       "notes; the rest works");
     const std::vector<std::string>& ignored = file.reading.ignored;
     if (!ignored.empty())
         report.Warning(std::to_string(ignored.size()) +
@@ -171,10 +171,22 @@ void ReportTrust(UpdateTrust trust, const CUpdateKeys& keys, CReport& report)
 }
 
 // http to this computer itself never leaves it, and counts as secure.
-void ReportInsecureAddress(const UpdateInfo& info, const CUpdateKeys& keys, CReport& report)
+void ReportInsecureAddress(const UpdateInfo& info, CReport& report)
 {
     report.Error("the installer address (field 4) " + Quote(info.installerUrl) +
-                 " is not an https:// address" + Refused(keys) + " before downloading anything");
+                 " is not an https:// address: the updater would reject the file before "
+                 "downloading anything");
+}
+
+void ReportNoExpiry(bool bKeys, const CUpdateKeys& keys, CReport& report)
+{
+    const std::string what = "the file has no expires= token";
+    const std::string again = "; write it again with --expires-in DAYS";
+    if (bKeys)
+        report.Error(what + Refused(keys) + again);
+    else
+        report.Warning(what + ": updaters built with the publisher's keys would reject it, and "
+                              "a copy of it could be served for ever" + again);
 }
 
 void ReportExpired(const UpdateInfo& info, uint64_t now, CReport& report)
@@ -191,26 +203,18 @@ void ReportDecision(const UpdateFacts& facts, const CUpdateKeys& keys, const Che
                     CReport& report)
 {
     const UpdateInfo& info = file.info;
-    switch (DecideUpdate(facts).verdict)
+    const UpdateVerdict verdict = DecideUpdate(facts).verdict;
+    if (verdict == UpdateVerdict::Unreadable || verdict == UpdateVerdict::NotWebAddress)
     {
-    case UpdateVerdict::Unreadable:
-    case UpdateVerdict::NotWebAddress:
         ExplainRejection(file.path, file.reading, report);
         return;
-    case UpdateVerdict::Untrusted:
-        ReportTrust(facts.trust, keys, report);
-        if (!IsSecureWebAddress(info.installerUrl))
-            ReportInsecureAddress(info, keys, report);
-        break;
-    case UpdateVerdict::InsecureAddress:
-        ReportInsecureAddress(info, keys, report);
-        break;
-    case UpdateVerdict::Expired:
-        ReportExpired(info, facts.now, report);
-        return;
-    default: // taken: nothing to refuse
-        return;
     }
+    if (verdict == UpdateVerdict::Untrusted)
+        ReportTrust(facts.trust, keys, report);
+    if (!info.expires && (facts.bKeysBuiltIn || info.signature))
+        ReportNoExpiry(facts.bKeysBuiltIn, keys, report);
+    if (!IsSecureWebAddress(info.installerUrl))
+        ReportInsecureAddress(info, report);
     if (HasExpired(info, facts.now))
         ReportExpired(info, facts.now, report);
 }

@@ -93,6 +93,11 @@ void ExplainRejection(const std::string& path, const UpdateInfoReading& reading,
         report.Error(Quote(path) + " is larger than 64 KiB (65536 bytes), the most the updater "
                                    "reads: it would reject the file");
         return;
+    case UpdateInfoFault::ControlCharacter:
+        report.Error("the word " + Quote(word) +
+                     " holds a NUL or another control character, which no field or token may "
+                     "hold" + kRejected);
+        return;
     case UpdateInfoFault::Version:
         report.Error("the version " + Quote(word) +
                      " does not start with three numbers separated by dots, such as 2.5.0.301" +

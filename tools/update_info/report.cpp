@@ -32,7 +32,24 @@ int CReport::ExitCode() const
 
 std::string Quote(const std::string& text)
 {
-    return "\"" + text + "\"";
+    // A control character would act on the console, a NUL would end the
+    // line: each shows as its code.
+    std::string quoted = "\"";
+    for (const char c : text)
+    {
+        const unsigned char uc = static_cast<unsigned char>(c);
+        if (uc < 0x20 || uc == 0x7F)
+        {
+            char szCode[5];
+            std::snprintf(szCode, sizeof(szCode), "\\x%02X", uc);
+            quoted += szCode;
+        }
+        else
+        {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
 }
 
 std::string SystemMessage(DWORD dwError)

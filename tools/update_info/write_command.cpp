@@ -86,6 +86,14 @@ bool ReadRequest(int argc, char** argv, WriteRequest& request, std::string& prob
                   std::to_string(kMaxExpiryDays);
         return false;
     }
+    // Updaters built with keys refuse signed information that never
+    // expires: it could be served for ever to hide every later release.
+    if (request.keyPath && !days)
+    {
+        problem = "write with --key needs --expires-in DAYS: updaters built with keys refuse "
+                  "signed information without an expiry";
+        return false;
+    }
     if (days)
         request.expires = fw::NowTicks() / kTicksPerSecond * kTicksPerSecond + nDays * kTicksPerDay;
     return true;
@@ -119,20 +127,18 @@ void CheckVersion(const std::string& text, CReport& report, VersionNumber& versi
 void CheckAddresses(const WriteRequest& request, CReport& report)
 {
     const std::string& notes = request.notesUrl;
-    if (CheckSingleWord(notes, "the release-notes address", report) && !IsWebAddress(notes))
+    if (CheckSingleWord(notes, "the release-notes address", report) && !IsSecureWebAddress(notes))
         report.Error("the release-notes address " + Quote(notes) +
-                     " is not an http:// or https:// address: the updater would not show the "
-                     "release notes");
+                     " is not an https:// address: the updater would not show the release notes");
     const std::string& url = request.installerUrl;
     if (!CheckSingleWord(url, "the installer address", report))
         return;
     if (!IsWebAddress(url))
         report.Error("the installer address " + Quote(url) +
                      " is not an http:// or https:// address: the updater would reject the file");
-    else if (request.keyPath && !IsSecureWebAddress(url))
+    else if (!IsSecureWebAddress(url))
         report.Error("the installer address " + Quote(url) +
-                     " is not an https:// address: an updater built with keys would reject the "
-                     "file");
+                     " is not an https:// address: the updater would reject the file");
 }
 
 void LoadPrivateKey(const std::string& path, CUpdateSigner& signer, CReport& report)

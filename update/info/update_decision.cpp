@@ -23,10 +23,15 @@ UpdateDecision DecideUpdate(const UpdateFacts& facts)
     const VersionNumber offered(info.versionText);
     if (facts.bKeysBuiltIn && facts.trust != UpdateTrust::Trusted)
         return Verdict(UpdateVerdict::Untrusted, offered);
-    // Where the publisher signs, the installer comes only over a connection
-    // that nobody on the way can read or change: a swapped installer would
-    // be caught by its digest, but only once all of it had come.
-    if (facts.bKeysBuiltIn && !IsSecureWebAddress(info.installerUrl))
+    // A signed file that never expires could be served for ever, and would
+    // hide every later release.
+    if (facts.bKeysBuiltIn && !info.expires)
+        return Verdict(UpdateVerdict::NoExpiry, offered);
+    // The installer comes only over a connection that nobody on the way can
+    // read or change. With keys, a swapped installer would be caught by its
+    // digest, but only once all of it had come; without them, the
+    // connection is all that protects it.
+    if (!IsSecureWebAddress(info.installerUrl))
         return Verdict(UpdateVerdict::InsecureAddress, offered);
     if (info.expires && facts.now >= *info.expires)
         return Verdict(UpdateVerdict::Expired, offered);

@@ -28,7 +28,8 @@ enum class UpdateVerdict
     Unreadable,      // the body is not update information
     NotWebAddress,   // the installer's address is not an http or https address
     Untrusted,       // keys are built in, and none of them vouches for it
-    InsecureAddress, // keys are built in, and the installer would come over plain http
+    NoExpiry,        // keys are built in, and the signed file never expires
+    InsecureAddress, // the installer would come over plain http from another host
     Expired,         // its expiry time has passed: it may be an old file served again
     RolledBack,      // signed, but announcing less than signed information did before
 };

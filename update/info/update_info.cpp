@@ -124,6 +124,25 @@ std::string WordAt(const std::string& text, size_t nPos)
     return text.substr(nStart, SkipWord(text, nStart) - nStart);
 }
 
+// A NUL or control character inside a word: where a reader of the word
+// would stop at it, the address checked would not be the address used.
+bool FindControlCharacter(const std::string& text, UpdateInfoReading& reading)
+{
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && !IsSpace(text[i])) || c == 0x7F)
+        {
+            size_t nStart = i;
+            while (nStart > 0 && !IsSpace(text[nStart - 1]))
+                --nStart;
+            reading.word = text.substr(nStart, SkipWord(text, i) - nStart);
+            return true;
+        }
+    }
+    return false;
+}
+
 // The offset in text of the stream's next character. Asking a stream at its
 // end would fail it, so the end is known without asking.
 size_t Offset(std::istream& in, const std::string& text)
@@ -234,6 +253,8 @@ UpdateInfoFault ReadText(const std::string& text, UpdateInfo& info, UpdateInfoRe
 {
     if (text.size() > kMaxUpdateInfoSize)
         return UpdateInfoFault::TooLarge;
+    if (FindControlCharacter(text, reading))
+        return UpdateInfoFault::ControlCharacter;
     std::istringstream in(text);
     in.imbue(std::locale::classic());
     if (StartsWithByteOrderMark(text))

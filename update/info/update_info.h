@@ -46,6 +46,7 @@ enum class UpdateInfoFault
 {
     None,
     TooLarge,         // more than kMaxUpdateInfoSize bytes
+    ControlCharacter, // a word holds a NUL or another control character
     Fields,           // one of the four fields is missing or malformed
     Version,          // the first field does not start with three numbers
     InstallerAddress, // the installer's address is not an http or https address

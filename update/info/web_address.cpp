@@ -22,6 +22,30 @@ bool EqualsNoCase(const std::string& text, const char* psz)
     return text.size() == std::strlen(psz) && StartsWithNoCase(text, psz);
 }
 
+bool IsHexDigit(char c)
+{
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// RFC 3986's unreserved and reserved characters and its %-escapes, but
+// for the apostrophe: a browser's registration quotes the address for a
+// command line, and no quote may end that early.
+bool HasOnlyAddressCharacters(const std::string& url)
+{
+    static const char kMarks[] = "-._~:/?#[]@!$&()*+,;=";
+    for (size_t i = 0; i < url.size(); ++i)
+    {
+        const char c = url[i];
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            (c != '\0' && std::strchr(kMarks, c) != nullptr))
+            continue;
+        if (c != '%' || i + 2 >= url.size() || !IsHexDigit(url[i + 1]) || !IsHexDigit(url[i + 2]))
+            return false;
+        i += 2;
+    }
+    return true;
+}
+
 // The host of an http or https address, without user name or port; empty
 // when the address is not one.
 std::string WebHost(const std::string& url, bool* pbHttps)
@@ -89,12 +113,12 @@ bool IsLoopbackHost(const std::string& host)
 
 bool IsWebAddress(const std::string& url)
 {
-    return !WebHost(url, nullptr).empty();
+    return HasOnlyAddressCharacters(url) && !WebHost(url, nullptr).empty();
 }
 
 bool IsSecureWebAddress(const std::string& url)
 {
     bool bHttps = false;
-    const std::string host = WebHost(url, &bHttps);
+    const std::string host = IsWebAddress(url) ? WebHost(url, &bHttps) : std::string();
     return !host.empty() && (bHttps || IsLoopbackHost(host));
 }

@@ -89,7 +89,7 @@ bool CBrowserEventSink::IsNotesAddress(const wchar_t* pszUrl) const
 void CBrowserEventSink::OfferLink(const wchar_t* pszUrl)
 {
     std::string url;
-    if (pszUrl == nullptr || !fw::WideToAnsi(pszUrl, url) || !IsWebAddress(url))
+    if (pszUrl == nullptr || !fw::WideToAnsiExact(pszUrl, url) || !IsWebAddress(url))
         return;
     m_link = url;
     if (IsWindow(m_hWndPage))

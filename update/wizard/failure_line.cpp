@@ -40,7 +40,16 @@ std::string CheckFailureLine(HRESULT hResult, const CDownloader& download)
         return FormatResourceString(IDS_FAIL_NOT_WEB_ADDRESS);
     if (hResult == E_UPDATE_INFO_INSECURE_ADDRESS)
         return FormatResourceString(IDS_FAIL_INSECURE_ADDRESS);
+    if (hResult == E_UPDATE_INFO_NO_EXPIRY)
+        return FormatResourceString(IDS_FAIL_NO_EXPIRY);
     return FormatResourceString(IDS_FAIL_UNREACHABLE);
+}
+
+bool IsTrustRefusal(HRESULT hResult)
+{
+    return hResult == E_UPDATE_INFO_UNTRUSTED || hResult == E_UPDATE_INFO_NO_EXPIRY ||
+           hResult == E_UPDATE_INFO_EXPIRED || hResult == E_UPDATE_INFO_ROLLED_BACK ||
+           hResult == E_UPDATE_INFO_NOT_WEB_ADDRESS || hResult == E_UPDATE_INFO_INSECURE_ADDRESS;
 }
 
 std::string ExpiredFailureLine(uint64_t ftExpires)

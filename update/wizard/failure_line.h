@@ -12,6 +12,9 @@
 
 // The check of the update information ended with hResult.
 std::string CheckFailureLine(HRESULT hResult, const CDownloader& download);
+// Whether the check refused information that came whole: the connection
+// was fine, but the information cannot be trusted.
+bool IsTrustRefusal(HRESULT hResult);
 // The update information expired at ftExpires (UTC, FILETIME ticks), said
 // in the user's own time and format.
 std::string ExpiredFailureLine(uint64_t ftExpires);

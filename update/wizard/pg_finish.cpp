@@ -23,7 +23,9 @@ void CPgUpdateFinish::SetMessageId(UINT uId)
 {
     SetMessage(LoadResourceString(uId).c_str());
     ::SetDlgItemTextA(m_hWnd, IDC_FINISH_DETAIL,
-                      uId == IDS_UPDATE_FAILED ? m_pWizard->m_failureLine.c_str() : "");
+                      uId == IDS_UPDATE_FAILED || uId == IDS_UPDATE_UNTRUSTED
+                          ? m_pWizard->m_failureLine.c_str()
+                          : "");
     ShowOutcome(uId);
 }
 

@@ -9,7 +9,6 @@
 
 #include "framework/ansi_text.h"
 #include "update/update_globals.h"
-#include "update/trust/built_in_keys.h"
 #include "update/update_settings.h"
 #include "update/wizard/browser_events.h"
 #include "update/wizard/progress_figures.h"
@@ -43,9 +42,9 @@ LRESULT CPgUpdateNextAction::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     m_wndBrowserHost = GetDlgItem(IDC_BROWSER_HOST);
     const std::string& notesUrl = m_pWizard->m_releaseNotesUrl;
     std::wstring wideUrl;
-    // Where the publisher signs, notes that anyone on the way could change
-    // are not taken: they would show in the wizard as the publisher's word.
-    if (UpdatesAreSigned() && IsWebAddress(notesUrl) && !IsSecureWebAddress(notesUrl))
+    // Notes that anyone on the way could change are not taken: they would
+    // show in the wizard as the publisher's word.
+    if (IsWebAddress(notesUrl) && !IsSecureWebAddress(notesUrl))
         ShowReleaseNotesAddress(IDS_NOTES_NOT_SECURE);
     else if (!IsWebAddress(notesUrl) || !fw::AnsiToWide(notesUrl.c_str(), wideUrl) ||
              !StartBrowser(wideUrl))

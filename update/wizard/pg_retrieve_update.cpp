@@ -129,7 +129,8 @@ void CPgUpdateRetrieveUpdate::OnDownloadComplete(IStream* pStream, HRESULT hResu
         // A refusal of information that was read has said why already.
         if (m_pWizard->m_failureLine.empty())
             m_pWizard->m_failureLine = CheckFailureLine(hResult, *this);
-        m_pWizard->FinishWithMessage(IDS_UPDATE_FAILED);
+        m_pWizard->FinishWithMessage(IsTrustRefusal(hResult) ? IDS_UPDATE_UNTRUSTED
+                                                             : IDS_UPDATE_FAILED);
     }
     else
     {
@@ -195,6 +196,8 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
         return E_UPDATE_INFO_NOT_WEB_ADDRESS;
     case UpdateVerdict::Untrusted:
         return E_UPDATE_INFO_UNTRUSTED;
+    case UpdateVerdict::NoExpiry:
+        return E_UPDATE_INFO_NO_EXPIRY;
     case UpdateVerdict::InsecureAddress:
         return E_UPDATE_INFO_INSECURE_ADDRESS;
     case UpdateVerdict::Expired:
