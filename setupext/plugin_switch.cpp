@@ -18,6 +18,20 @@ const TCHAR kSettingsFileName[] = TEXT("ZSPlugin.ini");
 
 using TurnOnPluginProc = void(WINAPI*)(int, int);
 
+bool IsSeparator(TCHAR ch)
+{
+    return ch == '\\' || ch == '/';
+}
+
+// From a drive's root or a network share: the same file whatever the
+// current folder. "C:x" and "\\x" depend on the current folder of a drive.
+bool IsFullPath(const TCHAR* pszPath)
+{
+    if (IsSeparator(pszPath[0]))
+        return IsSeparator(pszPath[1]);
+    return pszPath[0] != '\0' && pszPath[1] == ':' && IsSeparator(pszPath[2]);
+}
+
 } // namespace
 
 bool SwitchOnPlugin(bool bFirstFlag, int nSecondFlag, const TCHAR* pszFileName)
@@ -29,13 +43,16 @@ bool SwitchOnPlugin(bool bFirstFlag, int nSecondFlag, const TCHAR* pszFileName)
     TCHAR szPath[kcchPath];
     if (!LookUpHostPath(kProductDirEntry, szPath))
         return false;
-    // A relative folder would be taken from the installer's current folder.
-    if (PathIsRelative(szPath) || !PathAppend(szPath, pszFileName))
+    // A relative folder would be taken from the installer's current folder,
+    // and the loader searches a plug-in's own folder only by its full path.
+    if (!IsFullPath(szPath) || !PathAppend(szPath, pszFileName))
         return false;
 
-    // The plug-in's own dependencies come from its own folder, not from the
-    // folder the installer was started from (often a download folder).
-    fw::CModuleHandle plugin(LoadLibraryEx(szPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    // The plug-in's own libraries come from its own folder and Windows' from
+    // the system folder; never from the folder the installer was started
+    // from (often a download folder), nor from PATH.
+    fw::CModuleHandle plugin(LoadLibraryEx(
+        szPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!plugin)
         return false;
     auto pfnTurnOnPlugin = reinterpret_cast<TurnOnPluginProc>(

@@ -80,6 +80,25 @@ bool CopyToEnd(HANDLE hScript, HANDLE hToolbar, LARGE_INTEGER oldEnd)
     }
 }
 
+// The installer runs with administrator rights, and the folder is the
+// user's to fill: a link, or a second name of another file, planted as the
+// toolbar file would have it create or extend whatever that names. The file
+// is taken only as itself and as its only name, checked through the handle
+// that is then written.
+bool OpenPlainFile(const TCHAR* pszPath, fw::CFileHandle& file)
+{
+    file.Reset(CreateFile(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!file || !GetFileInformationByHandle(file.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks != 1)
+    {
+        file.Reset();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ScanToolbarFile(const TCHAR* pszPath, ToolbarScan mode)
@@ -119,9 +138,8 @@ bool AppendToolbarScript()
     if (ScanToolbarFile(szToolbarPath, ToolbarScan::Section))
         return true;
 
-    fw::CFileHandle toolbar(CreateFile(szToolbarPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!toolbar)
+    fw::CFileHandle toolbar;
+    if (!OpenPlainFile(szToolbarPath, toolbar))
         return false;
     LARGE_INTEGER oldEnd = {};
     if (!SetFilePointerEx(toolbar.Get(), LARGE_INTEGER{}, &oldEnd, FILE_END))

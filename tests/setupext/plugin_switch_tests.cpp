@@ -67,14 +67,22 @@ TEST_F(PluginSwitchTest, NameIsOnePathComponentBelowTheProductFolder)
                                 "TurnOnPlugin 0 1", "detach"}));
 }
 
-TEST_F(PluginSwitchTest, PluginsOwnLibrariesComeFromItsFolder)
+TEST_F(PluginSwitchTest, PluginsOwnLibrariesComeFromItsFolderOnly)
 {
-    // The helper also lies beside this program, as a planted copy would lie
-    // beside an installer in a download folder: the loader looks there
-    // first unless the plug-in's folder takes its place.
+    // The helper also lies beside this program, which is the current
+    // folder, as a planted copy would lie beside an installer in a download
+    // folder: the loader must not look there, even when the plug-in's own
+    // folder lacks it.
+    char szOldDir[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, szOldDir), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(testsupport::BinDir().string().c_str()));
     InstallPlugin("test_plugin_dependent.dll", "dependent.dll");
+    CallWithArgument("DoRegPlg", "dependent.dll");
+    const Log withoutHelper = PluginLog();
     InstallPlugin("test_plugin_helper.dll", "test_plugin_helper.dll");
     CallWithArgument("DoRegPlg", "dependent.dll");
+    SetCurrentDirectoryA(szOldDir);
+    EXPECT_TRUE(withoutHelper.empty()) << "a library of the current folder was taken";
     EXPECT_EQ(PluginLog(),
               (Log{"attach", "TurnOnPlugin 1 1",
                    "helper 1 " + (ProductDir() / "test_plugin_helper.dll").string(), "detach"}));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -156,6 +157,46 @@ TEST_F(ToolbarFileTest, ScriptHeldByAnotherProcessAppendsNothing)
     EXPECT_EQ(ReadBytes(ToolbarFile()), old);
     RunDoToolBar();
     EXPECT_EQ(ReadBytes(ToolbarFile()), old + kScript);
+}
+
+TEST_F(ToolbarFileTest, AToolbarFileThatIsALinkIsLeftAloneAndSoIsWhatItNames)
+{
+    // The installer has administrator rights, the folder is the user's:
+    // through a link it would write to any file.
+    WriteBytes(Script(), kScript);
+    const std::filesystem::path target = ScratchDir() / "elsewhere.def";
+    const struct
+    {
+        const char* pszKind;
+        bool (*pfnMake)(const char* pszLink, const char* pszTarget);
+    } kLinks[] = {
+        {"symbolic link",
+         [](const char* pszLink, const char* pszTarget) {
+             return CreateSymbolicLinkA(pszLink, pszTarget,
+                                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != FALSE;
+         }},
+        {"hard link",
+         [](const char* pszLink, const char* pszTarget) {
+             return CreateHardLinkA(pszLink, pszTarget, nullptr) != FALSE;
+         }},
+    };
+    int cMade = 0;
+    for (const auto& link : kLinks)
+    {
+        WriteBytes(target, "[Main]\r\n");
+        std::filesystem::remove(ToolbarFile());
+        // Wine answers TRUE to CreateSymbolicLinkA and makes nothing.
+        if (!link.pfnMake(ToolbarFile().string().c_str(), target.string().c_str()) ||
+            !std::filesystem::exists(ToolbarFile()))
+        {
+            std::printf("no %s on this system\n", link.pszKind);
+            continue;
+        }
+        ++cMade;
+        RunDoToolBar();
+        EXPECT_EQ(ReadBytes(target), "[Main]\r\n") << link.pszKind;
+    }
+    EXPECT_NE(cMade, 0);
 }
 
 // The largest size that the file system lets this file have.

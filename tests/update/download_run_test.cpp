@@ -110,6 +110,20 @@ TEST_F(DownloadRunTest, AnUpdaterInTheProductFolderStartsTheInstallerAtOnce)
     EXPECT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
 }
 
+// A product key naming a drive's root names no product folder: every
+// program with a library on that drive would hold it, and the installer
+// would never start.
+TEST_F(DownloadRunTest, AProductFolderThatIsADrivesRootStartsTheInstallerAtOnce)
+{
+    ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "", "C:\\"));
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    StartAndChooseInstall();
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit)) << "the updater waits for holders";
+    EXPECT_EQ(dwExit, 0u);
+    ASSERT_NO_FATAL_FAILURE(ExpectStartedAloneAsVerified());
+}
+
 // Installers of earlier runs, a broken one of the same name among them, and
 // whatever else lies in the update folder are gone when a run starts.
 TEST_F(DownloadRunTest, WhatEarlierRunsLeftInTheUpdateFolderIsGoneBeforeTheInstallerStarts)

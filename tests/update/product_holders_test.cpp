@@ -122,6 +122,44 @@ TEST(ProductHolderFolders, InsideMeansBelowTheFolderIgnoringCase)
     EXPECT_FALSE(IsInsideFolder("C:\\x.dll", ""));
 }
 
+// N: stands for a mapped network drive.
+UINT WINAPI DriveNIsRemote(LPCSTR pszRoot)
+{
+    return (pszRoot[0] | 0x20) == 'n' ? DRIVE_REMOTE : DRIVE_FIXED;
+}
+
+TEST(ProductHolderFolders, OnlyAFullLocalPathBelowTheRootIsSearched)
+{
+    const struct
+    {
+        const char* pszFolder;
+        bool bSearched;
+    } kCases[] = {
+        {"C:\\Program Files\\Vexil ZSP", true},
+        {"c:/Program Files/Vexil ZSP/", true},
+        {"D:\\Vexil..ZSP\\.lib", true},
+        {"C:\\", false},
+        {"C:", false},
+        {"C:/", false},
+        {"C:\\\\", false},
+        {"\\\\server\\share\\Vexil ZSP", false},
+        {"//server/share", false},
+        {"\\\\?\\C:\\Vexil ZSP", false},
+        {"N:\\Vexil ZSP", false},
+        {"Vexil ZSP", false},
+        {"\\Vexil ZSP", false},
+        {"C:Vexil ZSP", false},
+        {"C:\\Program Files\\..", false},
+        {"C:\\Program Files\\..\\..\\Windows", false},
+        {"C:\\.\\Vexil ZSP", false},
+        {"C:\\Vexil ZSP\\. .\\", false},
+        {"", false},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(IsSearchableProductFolder(c.pszFolder, DriveNIsRemote), c.bSearched)
+            << c.pszFolder;
+}
+
 // A search that looks only when the test lets it, as one on a busy machine
 // takes its time.
 HANDLE g_hLetTheSearchLook = nullptr;

@@ -245,6 +245,35 @@ bool IsInsideFolder(const char* pszPath, const std::string& folder)
                                 TRUE) == CSTR_EQUAL;
 }
 
+bool IsSearchableProductFolder(const std::string& folder, UINT(WINAPI* pfnDriveType)(LPCSTR))
+{
+    const auto isSeparator = [](char ch) { return ch == '\\' || ch == '/'; };
+    // Only "X:\..." is a local full path: not "\\server", "\\?\", "\x" nor "X:x".
+    const char chDrive = static_cast<char>(folder.empty() ? 0 : folder[0] | 0x20);
+    if (folder.size() < 3 || chDrive < 'a' || chDrive > 'z' || folder[1] != ':' ||
+        !isSeparator(folder[2]))
+        return false;
+    const char szRoot[] = {folder[0], ':', '\\', '\0'};
+    if (pfnDriveType(szRoot) == DRIVE_REMOTE)
+        return false;
+    // The system drops a step of dots and blanks alone, or reads it as this
+    // folder or the one above.
+    size_t cSteps = 0;
+    for (size_t nStart = 3; nStart < folder.size();)
+    {
+        const auto stepEnd = std::find_if(folder.begin() + nStart, folder.end(), isSeparator);
+        const std::string step(folder.begin() + nStart, stepEnd);
+        if (!step.empty())
+        {
+            if (step.find_first_not_of(". ") == std::string::npos)
+                return false;
+            ++cSteps;
+        }
+        nStart += step.size() + 1;
+    }
+    return cSteps != 0;
+}
+
 std::string JoinHolderNames(const std::vector<ProductHolder>& holders)
 {
     std::vector<std::string> names;

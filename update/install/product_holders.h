@@ -31,6 +31,15 @@ std::string ProgramDisplayName(const std::string& exePath);
 // folder is compared as given, without a trailing backslash, ignoring case.
 bool IsInsideFolder(const char* pszPath, const std::string& folder);
 
+// True when the folder can be searched for holders: a full path on a local
+// drive, below its root, without "." or ".." steps. A drive's root would
+// make every program a holder, and ".." a wider folder than the product's;
+// a network folder would be looked at over the network again and again;
+// a relative one means what the current folder makes of it. Such a folder
+// is taken as none. The drive's kind comes from pfnDriveType.
+bool IsSearchableProductFolder(const std::string& folder,
+                               UINT(WINAPI* pfnDriveType)(LPCSTR) = GetDriveTypeA);
+
 // The names of the holders for the notice: each once, in the order found,
 // joined by ", ".
 std::string JoinHolderNames(const std::vector<ProductHolder>& holders);

@@ -119,7 +119,7 @@ LRESULT CPgUpdateDownload::OnHoldersFound(UINT, WPARAM, LPARAM, BOOL&)
 void CPgUpdateDownload::StartWhenFree()
 {
     std::string folder;
-    if (!m_pWizard->m_settings.ReadProductFolder(folder))
+    if (!m_pWizard->m_settings.ReadProductFolder(folder) || !IsSearchableProductFolder(folder))
     {
         StartInstaller();
         return;
