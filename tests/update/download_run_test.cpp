@@ -483,19 +483,24 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
     EXPECT_EQ(available->AsString(), "2.4.2.218");
 }
 
-// With keys built in, release notes at a plain http address elsewhere are
-// not fetched at all, and the page says why.
+// With keys built in or without, release notes at a plain http address
+// elsewhere are not fetched at all, and the page says why.
 TEST_F(SignedUpdateTest, ReleaseNotesAtAPlainHttpAddressAreNotTaken)
 {
-    Serve(Signed("signed-a-plain-notes"), m_installer);
-    ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
-    m_driver = WizardDriver(m_child.Id());
-    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
-        << testsupport::PageName(m_driver.CurrentPage());
-    EXPECT_EQ(m_driver.PageText(WizardPage::NextAction, 229),
-              "The release notes are not shown here because their address is not secure: "
-              "http://notes.example.test/zsp/notes.html");
-    EXPECT_EQ(m_driver.EnabledButtons(), 5u);
+    for (const std::string& updater : {SignedUpdater(), testsupport::UpdateExePath()})
+    {
+        SCOPED_TRACE(updater);
+        Serve(Signed("signed-a-plain-notes"), m_installer);
+        ASSERT_TRUE(m_child.Start(testsupport::Quoted(updater) + " /man"));
+        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+            << testsupport::PageName(m_driver.CurrentPage());
+        EXPECT_EQ(m_driver.PageText(WizardPage::NextAction, 229),
+                  "The release notes are not shown here because their address is not secure: "
+                  "http://notes.example.test/zsp/notes.html");
+        EXPECT_EQ(m_driver.EnabledButtons(), 5u);
+        m_child.Terminate();
+    }
 }
 
 TEST_F(SignedUpdateTest, AnInstallerSwappedForOtherBytesOfTheSameSizeIsDeletedAndNeverStarted)
