@@ -11,10 +11,10 @@ namespace {
 // Large blocks: the copy of a large installer runs in the thousands of
 // calls with small ones, and every call costs under the platform.
 constexpr ULONG kCopyBlock = 64 * 1024;
-// One step of the digest: long enough that the steps cost nothing, short
-// enough that the window answers between them.
+// One step of the digest reads blocks for about this long: long enough that
+// the steps cost nothing, short enough that the window answers between them.
 constexpr ULONG kDigestBlock = 1024 * 1024;
-constexpr int kDigestBlocksPerStep = 4;
+constexpr DWORD kDigestStepMs = 50;
 
 HRESULT LastError()
 {
@@ -93,7 +93,7 @@ HRESULT CInstallerFile::Finish()
     m_bWriting = false;
     OnWritingClosed();
     m_file.Reset(CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m_file)
         return LastError();
     FileIdentity reopened;
@@ -124,7 +124,8 @@ HRESULT CInstallerFile::DigestStep(bool& bDone)
     // The held handle is read from where the last step stopped; nothing
     // else moves its file pointer.
     std::vector<char> block(kDigestBlock);
-    for (int i = 0; i < kDigestBlocksPerStep; ++i)
+    const DWORD dwStart = GetTickCount();
+    while (GetTickCount() - dwStart < kDigestStepMs)
     {
         DWORD cbRead = 0;
         if (!ReadFile(m_file.Get(), block.data(), kDigestBlock, &cbRead, nullptr))
