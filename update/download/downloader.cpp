@@ -1,6 +1,9 @@
 #include "update/download/downloader.h"
 
+#include <cctype>
+#include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <new>
 #include <string>
 
@@ -13,30 +16,38 @@ namespace {
 // A status of 400 or more is a failed download whatever the transfer says.
 constexpr DWORD kFirstHttpError = 400;
 
-// Reads the Content-Length header out of a block of response headers.
-bool FindContentLength(const wchar_t* pszHeaders, ULONGLONG& cbLength)
+// The longest header value taken; a longer one is no value the updater uses.
+constexpr size_t kMaxHeaderValue = 256;
+
+// The value of the first header of that name (without its colon) in a
+// block of response headers, without the white space around it; false when
+// there is none, or when it holds anything but printable ASCII or is too
+// long: a value may go back to the server in a request's headers.
+bool FindHeader(const wchar_t* pszHeaders, const char* pszName, std::string& value)
 {
     if (pszHeaders == nullptr)
         return false;
-    const wchar_t kName[] = L"content-length:";
-    const size_t cchName = (sizeof(kName) / sizeof(kName[0])) - 1;
+    const size_t cchName = std::strlen(pszName);
     for (const wchar_t* pLine = pszHeaders; *pLine != L'\0';)
     {
-        if (_wcsnicmp(pLine, kName, cchName) == 0)
+        size_t i = 0;
+        while (i < cchName && pLine[i] != L'\0' &&
+               std::towlower(pLine[i]) == static_cast<wchar_t>(std::tolower(pszName[i])))
+            ++i;
+        if (i == cchName && pLine[i] == L':')
         {
-            const wchar_t* p = pLine + cchName;
+            const wchar_t* p = pLine + cchName + 1;
             while (*p == L' ' || *p == L'\t')
                 ++p;
-            if (*p < L'0' || *p > L'9')
-                return false;
-            ULONGLONG cb = 0;
-            for (; *p >= L'0' && *p <= L'9'; ++p)
+            value.clear();
+            for (; *p != L'\0' && *p != L'\r' && *p != L'\n'; ++p)
             {
-                if (cb > (~0ull - 9) / 10)
+                if (*p < L' ' || *p >= 0x7F || value.size() >= kMaxHeaderValue)
                     return false;
-                cb = cb * 10 + static_cast<ULONGLONG>(*p - L'0');
+                value += static_cast<char>(*p);
             }
-            cbLength = cb;
+            while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+                value.pop_back();
             return true;
         }
         const wchar_t* pNext = std::wcschr(pLine, L'\n');
@@ -45,6 +56,23 @@ bool FindContentLength(const wchar_t* pszHeaders, ULONGLONG& cbLength)
         pLine = pNext + 1;
     }
     return false;
+}
+
+// Reads the Content-Length header out of a block of response headers.
+bool FindContentLength(const wchar_t* pszHeaders, ULONGLONG& cbLength)
+{
+    std::string value;
+    if (!FindHeader(pszHeaders, "Content-Length", value) || value.empty())
+        return false;
+    ULONGLONG cb = 0;
+    for (const char c : value)
+    {
+        if (c < '0' || c > '9' || cb > (~0ull - 9) / 10)
+            return false;
+        cb = cb * 10 + static_cast<ULONGLONG>(c - '0');
+    }
+    cbLength = cb;
+    return true;
 }
 
 // The reason phrase of the status line that heads the response headers,
@@ -172,9 +200,12 @@ STDMETHODIMP CDownloadSink::OnObjectAvailable(REFIID, IUnknown*)
 STDMETHODIMP CDownloadSink::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
                                                  LPWSTR* pszAdditionalHeaders)
 {
-    if (pszAdditionalHeaders != nullptr)
-        *pszAdditionalHeaders = nullptr;
-    return S_OK;
+    if (pszAdditionalHeaders == nullptr)
+        return E_POINTER;
+    *pszAdditionalHeaders = nullptr;
+    return PassOn(S_OK, [&](CDownloader& owner) {
+        return owner.OnBeginningTransaction(pszAdditionalHeaders);
+    });
 }
 
 STDMETHODIMP CDownloadSink::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR,
@@ -324,9 +355,33 @@ HRESULT CDownloader::OnBindData(DWORD dwSize, STGMEDIUM* pStgMedium)
     return S_OK;
 }
 
+HRESULT CDownloader::OnBeginningTransaction(LPWSTR* pszAdditionalHeaders)
+{
+    if (m_requestHeaders.empty())
+        return S_OK;
+    std::wstring headers;
+    if (!fw::AnsiToWide(m_requestHeaders.c_str(), headers))
+        return E_OUTOFMEMORY;
+    // The platform frees what it is given with the task allocator.
+    const size_t cb = (headers.size() + 1) * sizeof(wchar_t);
+    auto* pszCopy = static_cast<LPWSTR>(CoTaskMemAlloc(cb));
+    if (pszCopy == nullptr)
+        return E_OUTOFMEMORY;
+    std::memcpy(pszCopy, headers.c_str(), cb);
+    *pszAdditionalHeaders = pszCopy;
+    return S_OK;
+}
+
+std::string CDownloader::ResponseHeader(const char* pszName) const
+{
+    std::string value;
+    return FindHeader(m_responseHeaders.c_str(), pszName, value) ? value : std::string();
+}
+
 HRESULT CDownloader::OnBindResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders)
 {
     m_dwHttpStatus = dwResponseCode;
+    m_responseHeaders = szResponseHeaders != nullptr ? szResponseHeaders : L"";
     ReadReasonPhrase(szResponseHeaders, m_szHttpReason, sizeof(m_szHttpReason));
     ULONGLONG cbLength = 0;
     const bool bLengthKnown = FindContentLength(szResponseHeaders, cbLength);
@@ -400,6 +455,7 @@ void CDownloader::Download(const char* pszUrl, bool bNoCache)
     m_bNoCache = bNoCache;
     m_dwHttpStatus = 0;
     m_szHttpReason[0] = '\0';
+    m_responseHeaders.clear();
     m_hrLimit = S_OK;
     m_watch.Start(GetTickCount(), m_limits);
 

@@ -19,6 +19,8 @@
 #include <windows.h>
 #include <urlmon.h>
 
+#include <string>
+
 #include "framework/com_ptr.h"
 #include "update/download/transfer_watch.h"
 #include "update/result_codes.h"
@@ -40,6 +42,9 @@ public:
 
     // The bounds of the downloads started from now on; none by default.
     void SetLimits(const TransferLimits& limits) { m_limits = limits; }
+    // Headers added to the requests of the downloads started from now on,
+    // each line ended by CRLF ("Range: bytes=100-\r\n"); none by default.
+    void SetRequestHeaders(const std::string& headers) { m_requestHeaders = headers; }
     // Starts the download; a start that fails completes before this returns.
     void Download(const char* pszUrl, bool bNoCache);
     // Aborts a running download, which then completes with E_ABORT.
@@ -57,6 +62,9 @@ public:
     // phrase of its status line.
     DWORD HttpStatus() const { return m_dwHttpStatus; }
     const char* HttpReason() const { return m_szHttpReason; }
+    // A header of the last answer ("ETag"), as sent; empty when it was not
+    // sent, or holds anything but printable ASCII, or is over 256 characters.
+    std::string ResponseHeader(const char* pszName) const;
     // What the platform calls back for the running download, null when none
     // runs. It may outlive the downloader: the platform lets it go when it
     // pleases.
@@ -84,6 +92,7 @@ private:
     DWORD BindFlags() const;
     HRESULT OnBindData(DWORD dwSize, STGMEDIUM* pStgMedium);
     HRESULT OnBindResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders);
+    HRESULT OnBeginningTransaction(LPWSTR* pszAdditionalHeaders);
 
     // Makes the sink of a new download; E_OUTOFMEMORY when there is none.
     HRESULT AttachSink();
@@ -113,6 +122,8 @@ private:
     bool m_bBinding;
     DWORD m_dwHttpStatus;
     char m_szHttpReason[64];
+    std::wstring m_responseHeaders;
+    std::string m_requestHeaders;
     TransferLimits m_limits;
     TransferWatch m_watch;
     // Why the download was aborted, if not by the user.
