@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/handles.h"
+#include "tests/support/paths.h"
 #include "tests/support/registry.h"
 
 namespace {
@@ -30,8 +32,9 @@ class UpdateFolderTest : public ::testing::Test
 protected:
     void SetUp() override { RemoveProductFolder(); }
     void TearDown() override { RemoveProductFolder(); }
-    static void RemoveProductFolder()
+    void RemoveProductFolder()
     {
+        m_held.Release();
         std::error_code ec;
         fs::permissions(Folder() / "old.dll", fs::perms::owner_write, fs::perm_options::add, ec);
         fs::remove_all(fs::path(LocalAppData()) / "Vexil ZSP", ec);
@@ -58,6 +61,8 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
+
+    CUpdateFolder m_held;
 };
 
 TEST_F(UpdateFolderTest, CreatesBothLevelsAndNamesThemInGenericForm)
@@ -73,13 +78,13 @@ TEST_F(UpdateFolderTest, CreatesBothLevelsAndNamesThemInGenericForm)
     expected += "/Vexil ZSP/Update";
 
     std::string folder;
-    ASSERT_TRUE(PrepareUpdateFolderPath(folder));
+    ASSERT_TRUE(PrepareUpdateFolderPath(folder, m_held));
     EXPECT_EQ(folder, expected);
     EXPECT_TRUE(fs::is_directory(fs::path(base) / "Vexil ZSP" / "Update"));
 
     // Already there: fine, and the same answer.
     std::string again;
-    ASSERT_TRUE(PrepareUpdateFolderPath(again));
+    ASSERT_TRUE(PrepareUpdateFolderPath(again, m_held));
     EXPECT_EQ(again, folder);
 }
 
@@ -87,7 +92,7 @@ TEST_F(UpdateFolderTest, EachRunStartsWithAnEmptyFolder)
 {
     Plant();
     std::string folder;
-    ASSERT_TRUE(PrepareUpdateFolderPath(folder));
+    ASSERT_TRUE(PrepareUpdateFolderPath(folder, m_held));
     EXPECT_EQ(Names(), std::vector<std::string>());
 }
 
@@ -100,7 +105,7 @@ TEST_F(UpdateFolderTest, OnlyTheInstallerIsKeptAndAFileInUseIsNamed)
                                      FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(held);
     std::string folder;
-    ASSERT_TRUE(PrepareUpdateFolderPath(folder));
+    ASSERT_TRUE(PrepareUpdateFolderPath(folder, m_held));
     EXPECT_EQ(Names(), std::vector<std::string>({"held.dll"}));
 
     Plant();
@@ -109,6 +114,65 @@ TEST_F(UpdateFolderTest, OnlyTheInstallerIsKeptAndAFileInUseIsNamed)
     held.Reset();
     EXPECT_EQ(ClearUpdateFolder(folder, "vxzsp-2.5.0.301.exe"), "");
     EXPECT_EQ(Names(), std::vector<std::string>({"vxzsp-2.5.0.301.exe"}));
+}
+
+// While held, neither level can be moved aside for a link to take its
+// place; a file can still be saved inside. A base on another machine is
+// refused before anything is made.
+TEST_F(UpdateFolderTest, BothLevelsAreHeldAndANetworkBaseIsRefused)
+{
+    std::string folder;
+    ASSERT_EQ(m_held.Hold(LocalAppData(), folder), static_cast<DWORD>(ERROR_SUCCESS));
+    for (const fs::path& level : {Folder(), Folder().parent_path()})
+    {
+        EXPECT_FALSE(MoveFileW(level.c_str(), (level.wstring() + L".old").c_str())) << level;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    EXPECT_TRUE(std::ofstream(Folder() / "vxzsp-2.5.0.301.exe") << "saved");
+    EXPECT_EQ(m_held.Hold("\\\\server\\share\\Local", folder), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_FALSE(m_held.IsHeld());
+}
+
+// Each kind of link that the platform lets a test make, in place of either
+// level and inside the folder, leading to a file and an empty folder
+// outside, which stay as they are. A link that the system opens as itself
+// is replaced by a real folder, or removed; one that it follows even so is
+// refused, or left (and named, as a file that stays).
+TEST_F(UpdateFolderTest, ALinkInTheFolderPathNeverLeadsOutOfIt)
+{
+    int nMade = 0;
+    for (const char* pszPlace : {"Vexil ZSP", "Vexil ZSP/Update", "Vexil ZSP/Update/sub", "Vexil ZSP/Update/version.dll"})
+    {
+        for (bool bUnix : {false, true})
+        {
+            RemoveProductFolder();
+            testsupport::ScopedTempDir outside("outside");
+            fs::create_directories(outside.Path() / "in");
+            std::ofstream(outside.Path() / "x.dll") << "outside";
+            const fs::path link = fs::path(LocalAppData()) / pszPlace;
+            fs::create_directories(link.parent_path());
+            const bool bFile = link.extension() == ".dll", bLevel = !bFile && link.filename() != "sub";
+            const fs::path target = outside.Path() / (bFile ? "x.dll" : "in");
+            std::optional<testsupport::ScopedUnixLink> unixLink;
+            if (bUnix)
+                unixLink.emplace(target, link);
+            else
+                CreateSymbolicLinkW(link.c_str(), target.c_str(), bFile ? 0 : SYMBOLIC_LINK_FLAG_DIRECTORY);
+            if (GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+                continue;
+            ++nMade;
+            std::string folder;
+            const DWORD dwRefused = bLevel && bUnix ? ERROR_CANT_RESOLVE_FILENAME : ERROR_SUCCESS;
+            EXPECT_EQ(m_held.Hold(LocalAppData(), folder), dwRefused) << pszPlace;
+            EXPECT_EQ(ClearUpdateFolder(folder, ""), bUnix && bFile ? "version.dll" : "") << pszPlace;
+            const DWORD dwLink = GetFileAttributesW(link.c_str());
+            EXPECT_TRUE(bUnix || dwLink == INVALID_FILE_ATTRIBUTES || !(dwLink & FILE_ATTRIBUTE_REPARSE_POINT));
+            EXPECT_EQ(testsupport::ReadFileBytes(outside.Path() / "x.dll"), "outside") << pszPlace;
+            EXPECT_TRUE(fs::is_directory(outside.Path() / "in") && fs::is_empty(outside.Path() / "in")) << pszPlace;
+            m_held.Release();
+        }
+    }
+    EXPECT_GT(nMade, 0) << "the platform made no link at all";
 }
 
 TEST_F(UpdateFolderTest, InstallerIsNamedAfterTheFourNumberVersion)
