@@ -27,6 +27,27 @@ private:
     std::filesystem::path m_path;
 };
 
+// A symbolic link made from the Unix side, the one kind of link that Wine 8
+// makes (its CreateSymbolicLink does nothing, and it makes no junctions).
+// Wine shows one to a folder as a reparse point, yet follows it even when
+// asked to open it as itself. Removed from the Unix side with the object.
+class ScopedUnixLink
+{
+public:
+    ScopedUnixLink(const std::filesystem::path& target, const std::filesystem::path& link);
+    ~ScopedUnixLink();
+
+    ScopedUnixLink(const ScopedUnixLink&) = delete;
+    ScopedUnixLink& operator=(const ScopedUnixLink&) = delete;
+
+    // False on Windows, and where no link appeared in time.
+    bool Made() const { return m_bMade; }
+
+private:
+    std::filesystem::path m_link;
+    bool m_bMade;
+};
+
 // Quotes a path for a command line.
 std::string Quoted(const std::string& path);
 

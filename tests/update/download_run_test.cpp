@@ -81,6 +81,37 @@ TEST_F(DownloadRunTest, ALibraryThatCannotBeDeletedKeepsTheInstallerFromStarting
     EXPECT_EQ(StoredNotifyDownload(), 5u);
 }
 
+// While the wizard is open neither level of the update folder can be moved
+// aside for a link, and links put inside it, to a file and to an empty
+// folder outside, are never followed: the save and the emptying leave what
+// they lead to as it is, and the installer does not start beside them.
+TEST_F(DownloadRunTest, LinksPutInTheUpdateFolderWhileTheWizardIsOpenLeadNowhere)
+{
+    testsupport::ScopedTempDir outside("outside");
+    fs::create_directories(outside.Path() / "in");
+    std::ofstream(outside.Path() / "x.dll", std::ios::binary) << "outside";
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
+    m_driver = WizardDriver(m_child.Id());
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs));
+    for (const fs::path& level : {UpdateFolder(), UpdateFolder().parent_path()})
+    {
+        const std::wstring aside = level.wstring() + L".old";
+        EXPECT_FALSE(MoveFileW(level.c_str(), aside.c_str())) << level.u8string();
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        std::error_code ec;
+        fs::remove_all(aside, ec);
+    }
+    testsupport::ScopedUnixLink file(outside.Path() / "x.dll", UpdateFolder() / "version.dll");
+    testsupport::ScopedUnixLink folder(outside.Path() / "in", UpdateFolder() / "sub");
+    ASSERT_TRUE(file.Made() && folder.Made()) << "Wine makes no other links";
+    m_driver.Press(302);
+    ExpectFinish(kFinishFailed, "The installer was not started: the update folder holds a file that "
+                                "could not be removed (version.dll).");
+    EXPECT_EQ(testsupport::ReadFileBytes(outside.Path() / "x.dll"), "outside");
+    EXPECT_TRUE(fs::is_directory(outside.Path() / "in") && fs::is_empty(outside.Path() / "in"));
+}
+
 TEST_F(DownloadRunTest, CancelWhileTheMailClientHoldsTheProductStartsNothing)
 {
     ASSERT_NO_FATAL_FAILURE(RunUntilWaitingForTheMailClient());

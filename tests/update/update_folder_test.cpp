@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/handles.h"
+#include "tests/support/paths.h"
 #include "tests/support/registry.h"
 
 namespace {
@@ -30,8 +31,9 @@ class UpdateFolderTest : public ::testing::Test
 protected:
     void SetUp() override { RemoveProductFolder(); }
     void TearDown() override { RemoveProductFolder(); }
-    static void RemoveProductFolder()
+    void RemoveProductFolder()
     {
+        m_held.Release();
         std::error_code ec;
         fs::permissions(Folder() / "old.dll", fs::perms::owner_write, fs::perm_options::add, ec);
         fs::remove_all(fs::path(LocalAppData()) / "Vexil ZSP", ec);
@@ -58,6 +60,8 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
+
+    CUpdateFolder m_held;
 };
 
 TEST_F(UpdateFolderTest, CreatesBothLevelsAndNamesThemInGenericForm)
@@ -73,13 +77,13 @@ TEST_F(UpdateFolderTest, CreatesBothLevelsAndNamesThemInGenericForm)
     expected += "/Vexil ZSP/Update";
 
     std::string folder;
-    ASSERT_TRUE(PrepareUpdateFolderPath(folder));
+    ASSERT_TRUE(PrepareUpdateFolderPath(folder, m_held));
     EXPECT_EQ(folder, expected);
     EXPECT_TRUE(fs::is_directory(fs::path(base) / "Vexil ZSP" / "Update"));
 
     // Already there: fine, and the same answer.
     std::string again;
-    ASSERT_TRUE(PrepareUpdateFolderPath(again));
+    ASSERT_TRUE(PrepareUpdateFolderPath(again, m_held));
     EXPECT_EQ(again, folder);
 }
 
@@ -87,7 +91,7 @@ TEST_F(UpdateFolderTest, EachRunStartsWithAnEmptyFolder)
 {
     Plant();
     std::string folder;
-    ASSERT_TRUE(PrepareUpdateFolderPath(folder));
+    ASSERT_TRUE(PrepareUpdateFolderPath(folder, m_held));
     EXPECT_EQ(Names(), std::vector<std::string>());
 }
 
@@ -100,7 +104,7 @@ TEST_F(UpdateFolderTest, OnlyTheInstallerIsKeptAndAFileInUseIsNamed)
                                      FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(held);
     std::string folder;
-    ASSERT_TRUE(PrepareUpdateFolderPath(folder));
+    ASSERT_TRUE(PrepareUpdateFolderPath(folder, m_held));
     EXPECT_EQ(Names(), std::vector<std::string>({"held.dll"}));
 
     Plant();
@@ -109,6 +113,50 @@ TEST_F(UpdateFolderTest, OnlyTheInstallerIsKeptAndAFileInUseIsNamed)
     held.Reset();
     EXPECT_EQ(ClearUpdateFolder(folder, "vxzsp-2.5.0.301.exe"), "");
     EXPECT_EQ(Names(), std::vector<std::string>({"vxzsp-2.5.0.301.exe"}));
+}
+
+TEST_F(UpdateFolderTest, ABaseOnAnotherMachineIsRefused)
+{
+    std::string folder;
+    EXPECT_EQ(m_held.Hold("\\\\server\\share\\Local", folder), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_FALSE(m_held.IsHeld());
+    EXPECT_EQ(folder, "");
+}
+
+// Links made from the Unix side (Wine makes no junctions, and its symbolic
+// links are not made at all), in place of either level and inside the
+// folder, leading to a file or an empty folder outside, which stay as they
+// are. Wine follows them even when asked to open them as themselves: in
+// place of a level the folder is refused; inside, they are left, and one
+// to a file is named as a file that stays.
+TEST_F(UpdateFolderTest, ALinkInTheFolderPathNeverLeadsOutOfIt)
+{
+    const struct
+    {
+        const char* pszPlace;
+        DWORD dwHeld;
+        const char* pszLeftover;
+    } rows[] = {{"Vexil ZSP", ERROR_CANT_RESOLVE_FILENAME, ""},
+                {"Vexil ZSP/Update", ERROR_CANT_RESOLVE_FILENAME, ""},
+                {"Vexil ZSP/Update/sub", ERROR_SUCCESS, ""},
+                {"Vexil ZSP/Update/version.dll", ERROR_SUCCESS, "version.dll"}};
+    for (const auto& row : rows)
+    {
+        RemoveProductFolder();
+        testsupport::ScopedTempDir outside("outside");
+        fs::create_directories(outside.Path() / "in");
+        std::ofstream(outside.Path() / "x.dll") << "outside";
+        const fs::path link = fs::path(LocalAppData()) / row.pszPlace;
+        fs::create_directories(link.parent_path());
+        testsupport::ScopedUnixLink made(outside.Path() / (link.extension() == ".dll" ? "x.dll" : "in"), link);
+        ASSERT_TRUE(made.Made()) << row.pszPlace;
+        std::string folder;
+        EXPECT_EQ(m_held.Hold(LocalAppData(), folder), row.dwHeld) << row.pszPlace;
+        EXPECT_EQ(ClearUpdateFolder(folder, ""), row.pszLeftover) << row.pszPlace;
+        EXPECT_EQ(testsupport::ReadFileBytes(outside.Path() / "x.dll"), "outside") << row.pszPlace;
+        EXPECT_TRUE(fs::is_directory(outside.Path() / "in") && fs::is_empty(outside.Path() / "in")) << row.pszPlace;
+        m_held.Release();
+    }
 }
 
 TEST_F(UpdateFolderTest, InstallerIsNamedAfterTheFourNumberVersion)

@@ -249,7 +249,7 @@ bool CUpdateWizard::PostponeLastUpdateTime(uint64_t ftInterval)
 
 bool CUpdateWizard::PrepareUpdateFolder()
 {
-    return PrepareUpdateFolderPath(m_updateFolder);
+    return PrepareUpdateFolderPath(m_updateFolder, m_heldUpdateFolder);
 }
 
 const std::string& CUpdateWizard::GetInstallerPath()

@@ -9,6 +9,7 @@
 #include "framework/dialog.h"
 #include "framework/handles.h"
 #include "update/install/installer_file.h"
+#include "update/install/update_folder.h"
 #include "update/resource_ids.h"
 #include "update/update_settings.h"
 #include "update/info/version_number.h"
@@ -97,6 +98,8 @@ public:
     std::string m_installerUrl;
     std::string m_releaseNotesUrl;
     std::string m_updateFolder;
+    // The update folder and the level above it, held for the whole run.
+    CUpdateFolder m_heldUpdateFolder;
     std::string m_installerPath;
     CInstallerFile m_installerFile;
     // Why the run failed, the line the finish page shows under the failure
