@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/http_content.h"
+#include "tests/support/windows.h"
 
 namespace {
 
@@ -45,6 +46,19 @@ TEST_F(HttpContentTest, FaultsApplyAndChangeBetweenRequests)
     response = testsupport::Fetch(testsupport::HttpUrl("/zsp/update.txt"));
     EXPECT_EQ(response.dwStatus, 200u);
     EXPECT_EQ(response.body, "here now");
+}
+
+TEST_F(HttpContentTest, BytesSentAddsUpACutAnswerAndAWholeOne)
+{
+    const std::string bytes(5000, 'b');
+    testsupport::ServeFile("/zsp/setup.exe", bytes, "cut 1200");
+    EXPECT_LT(testsupport::Fetch(testsupport::HttpUrl("/zsp/setup.exe")).body.size(), bytes.size());
+    EXPECT_EQ(testsupport::Fetch(testsupport::HttpUrl("/zsp/setup.exe")).body, bytes);
+    testsupport::ServeFile("/zsp/setup.exe.txt", "other");
+    testsupport::Fetch(testsupport::HttpUrl("/zsp/setup.exe.txt"));
+    EXPECT_TRUE(testsupport::WaitUntil(
+        []() { return testsupport::HttpResponses().size() == 3; }, 10000));
+    EXPECT_EQ(testsupport::BytesSent("/zsp/setup.exe"), 1200u + bytes.size());
 }
 
 TEST_F(HttpContentTest, ClearingTheRootRemovesFilesAndTheLog)

@@ -6,6 +6,7 @@ import email.utils
 import http.client
 import json
 import os
+import pathlib
 import shutil
 import signal
 import socket
@@ -142,7 +143,7 @@ class ServedContent(unittest.TestCase):
         self.assertEqual(headers["Content-Length"], str(len(body)))
         self.assertEqual(headers["Content-Type"], "application/octet-stream")
         self.assertEqual(headers["Last-Modified"], email.utils.formatdate(1700000000, usegmt=True))
-        for caching in ("Cache-Control", "Expires", "ETag", "Pragma"):
+        for caching in ("Cache-Control", "Expires", "Pragma"):
             self.assertNotIn(caching, headers)
 
         self.assertEqual(self.get("/zsp/update.txt")[1]["Content-Type"], "text/plain")
@@ -187,7 +188,7 @@ class ServedContent(unittest.TestCase):
 
     def test_unknown_or_malformed_fault_is_a_server_error(self):
         for fault in ("explode", "status", "status abc", "status 99", "truncate -1", "trickle 0 10",
-                      "delay"):
+                      "delay", "rangestatus 99", "norange 1", "cut", "cut 5 0"):
             with self.subTest(fault=fault):
                 self.serve("a.txt", b"x", fault)
                 self.assertEqual(self.get("/a.txt")[0], 500)
@@ -342,6 +343,61 @@ class ServedContent(unittest.TestCase):
                     except socket.timeout:
                         pass
                     self.assertEqual(rest, b"")
+
+    def test_ranges_if_range_and_the_faults_that_change_them(self):
+        body, when = bytes(range(256)) * 4, 1700000000
+        os.utime(self.serve("r.exe", body), (when, when))
+        _, headers, _ = self.get("/r.exe")
+        tag, date = headers["ETag"], headers["Last-Modified"]
+        self.assertEqual((headers["Accept-Ranges"], tag[0], tag[-1]), ("bytes", '"', '"'))
+        tail, whole = (206, "bytes 1000-1023/1024", body[1000:]), (200, None, body)
+        for fault, request, expected in (
+                (None, {"Range": "bytes=1000-"}, tail), (None, {"Range": "bytes=-24"}, tail),
+                (None, {"Range": "bytes=10-19"}, (206, "bytes 10-19/1024", body[10:20])),
+                (None, {"Range": "bytes=1000-5000"}, tail),
+                (None, {"Range": "bytes=1024-"}, (416, "bytes */1024", b"")),
+                (None, {"Range": "bytes=0-1,5-9"}, whole), (None, {"Range": "bytes=9-5"}, whole),
+                (None, {"Range": "lines=1-"}, whole),
+                (None, {"Range": "bytes=1000-", "If-Range": tag}, tail),
+                (None, {"Range": "bytes=1000-", "If-Range": date}, tail),
+                (None, {"Range": "bytes=1000-", "If-Range": "W/" + tag}, whole),
+                (None, {"Range": "bytes=1000-", "If-Range": '"400-0"'}, whole),
+                (None, {"Range": "bytes=1000-",
+                        "If-Range": email.utils.formatdate(when + 1, usegmt=True)}, whole),
+                ("norange", {"Range": "bytes=1000-", "If-Range": tag}, whole),
+                ("rangestatus 500", {"Range": "bytes=1000-"}, (500, None, body)),
+                ("rangestatus 404", {}, whole)):
+            with self.subTest(fault=fault, request=request):
+                os.utime(self.serve("r.exe", body, fault), (when, when))
+                status, headers, received = self.get("/r.exe", headers=request)
+                self.assertEqual((status, headers.get("Content-Range"), received), expected)
+                self.assertEqual("Accept-Ranges" in headers, status in (200, 206) and fault != "norange")
+        self.serve("r.exe", body[:-1] + b"x")
+        self.assertEqual(self.get("/r.exe", "HEAD", {"Range": "bytes=1000-"})[0], 200)
+        self.assertNotEqual(self.get("/r.exe")[1]["ETag"], tag)
+        logged = {(e["status"], e["from"], e["length"], e["sent"]) for e in self.responses()}
+        self.assertLessEqual({(200, 0, 1024, 1024), (206, 1000, 24, 24), (206, 10, 10, 10), (416, 0, 0, 0),
+                              (500, 0, 1024, 1024)}, logged)
+
+    def test_cut_fault_counts_the_answers_it_cuts_and_faults_count_bytes_of_a_part(self):
+        body = bytes(range(200)) * 5
+        for fault, start, expected, left in (
+                ("truncate 10", 500, body[500:510], "truncate 10"),
+                ("cut 600 2", 500, body[500:600], "cut 600 1"), ("cut 600 2", 700, body[700:], "cut 600 2"),
+                ("cut 600 1", 0, body[:600], "")):
+            with self.subTest(fault=fault, start=start):
+                path = self.serve("c.exe", body, fault)
+                extra = (f"Range: bytes={start}-\r\n" if start else "") + "Connection: close\r\n"
+                with raw_request(self.server.port, "/c.exe", extra=extra) as sock:
+                    head, rest = read_headers(sock)
+                    self.assertIn(f"Content-Length: {len(body) - start}", head)
+                    self.assertEqual(rest + read_to_end(sock), expected)
+                sidecar = pathlib.Path(path + ".fault")
+                self.assertEqual(sidecar.read_text().strip() if sidecar.exists() else "", left)
+        # The cut used up, the next answer is whole.
+        self.assertEqual(self.get("/c.exe", headers={"Range": "bytes=500-"})[::2], (206, body[500:]))
+        cut = [e for e in self.responses() if e["sent"] == 100][0]
+        self.assertEqual((cut["status"], cut["from"], cut["length"], cut["complete"]), (206, 500, 500, False))
 
     def test_request_log_holds_one_line_per_request_with_its_headers(self):
         self.serve("zsp/update.txt", b"x")

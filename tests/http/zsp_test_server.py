@@ -6,31 +6,59 @@ of a real network chosen per file: a sidecar "<file>.fault", read on every
 request, whose first line is one of
 
     status N            answer with status N and the file's bytes as body
+    rangestatus N       the same, but only to a request carrying a Range;
+                        one without is answered normally
     close               close the connection without sending anything
     hang [SECONDS]      accept the request, then send nothing at all
     stall [SECONDS]     send the headers, then nothing (default 60 s)
     pause N [SECONDS]   send the headers and N bytes of the body, then nothing
     truncate N          announce the full length, send N bytes, close
+    cut OFFSET [COUNT]  announce the length as usual, send the body only up to
+                        file offset OFFSET, close; an answer starting at or
+                        after OFFSET, or ending at or before it, is not cut.
+                        Only COUNT answers (default 1) are cut: the server
+                        rewrites the line with the count left, and removes
+                        the sidecar once it is used up
     trickle BYTES MS    send BYTES at a time, MS milliseconds apart
     nolength [BYTES MS] send the body without a length, ending it by closing;
                         BYTES at a time, MS milliseconds apart if given
     delay MS            wait MS, then answer normally
+    norange             ignore Range and If-Range, as a server without
+                        support for ranges (no Accept-Ranges either)
 
-A blank or missing sidecar means a normal 200. Every request is appended to
-<root>/requests.log as one JSON line: {"time", "method", "path", "headers"}.
-When an answer to a GET ends, <root>/responses.log gets one JSON line
-{"time", "path", "length", "sent", "complete", "client_left"}: the bytes of
-the body the client accepted, whether that was all of it, and whether the
-client closed the connection before the server was done.
+The faults that count bytes of the body (pause, truncate, trickle) count
+those of the body being sent, a part of the file in a 206 answer.
+
+A blank or missing sidecar means a normal answer: 200 with the whole file,
+its Last-Modified, a strong ETag and "Accept-Ranges: bytes". The ETag is the
+size and a 64-bit BLAKE2b digest of the bytes, "<size hex>-<digest hex>",
+so that any rewrite that changes the bytes changes it, however soon after
+the last one. A GET with a Range of a single range "bytes=N-", "bytes=N-M"
+or "bytes=-N" answers 206 with Content-Range and those bytes, or 416 with
+"Content-Range: bytes */<size>" and no body when it holds no byte of the
+file; a malformed Range, or one of several ranges, is ignored (200).
+With If-Range too, the range is honoured only when If-Range equals the
+current ETag or Last-Modified exactly; otherwise the answer is a 200.
+
+Every request is appended to <root>/requests.log as one JSON line:
+{"time", "method", "path", "headers"}. When an answer to a GET ends,
+<root>/responses.log gets one JSON line {"time", "path", "status", "from",
+"length", "sent", "complete", "client_left"}: the status sent (0 if none),
+the file offset at which the body began (0 but in a 206), the length of the
+body (of the part in a 206), the bytes of it the client accepted, whether
+that was all of it, and whether the client closed the connection before the
+server was done.
 
 The server stops by itself after --max-lifetime seconds and on SIGTERM.
 """
 
 import argparse
 import email.utils
+import hashlib
 import http.server
 import json
 import os
+import re
 import select
 import signal
 import socket
@@ -48,6 +76,9 @@ GENERATION_FILE = "generation"
 # Bodies go out in blocks, so that a client that goes away is noticed soon.
 SEND_BLOCK = 64 * 1024
 FAULT_SUFFIX = ".fault"
+# One range of bytes: "N-", "N-M" or "-N"; a list of several does not match.
+SINGLE_RANGE = re.compile(r"bytes[ \t]*=[ \t]*(\d*)[ \t]*-[ \t]*(\d*)", re.IGNORECASE)
+UNSATISFIABLE = "unsatisfiable"
 
 
 class FaultError(ValueError):
@@ -70,13 +101,18 @@ def parse_fault(line):
             raise FaultError(f"bad arguments in fault line {line!r}")
         return values
 
-    if kind == "status":
+    if kind in ("status", "rangestatus"):
         (code,) = numbers(int, 1, 1)
         if not 200 <= code <= 599:
             raise FaultError(f"status out of range in fault line {line!r}")
         return kind, (code,)
-    if kind == "close":
+    if kind in ("close", "norange"):
         return kind, numbers(int, 0, 0)
+    if kind == "cut":
+        values = numbers(int, 1, 2)
+        if len(values) > 1 and values[1] == 0:
+            raise FaultError(f"cut needs a count of at least one: {line!r}")
+        return kind, (values[0], values[1] if len(values) > 1 else 1)
     if kind in ("stall", "hang"):
         return kind, numbers(float, 0, 1) or (60.0,)
     if kind == "pause":
@@ -97,6 +133,39 @@ def parse_fault(line):
     if kind == "delay":
         return kind, numbers(float, 1, 1)
     raise FaultError(f"unknown fault {kind!r}")
+
+
+def parse_range(header, size):
+    """The part of a file of size bytes that a Range header asks for, as
+    (start, end) with end excluded; UNSATISFIABLE; or None when the header is
+    to be ignored, being malformed or asking for several ranges."""
+    match = SINGLE_RANGE.fullmatch(header.strip())
+    if not match or not any(match.groups()):
+        return None
+    first, last = match.groups()
+    if not first:
+        count = int(last)
+        return (max(size - count, 0), size) if count and size else UNSATISFIABLE
+    start = int(first)
+    if last and int(last) < start:
+        return None
+    if start >= size:
+        return UNSATISFIABLE
+    return start, min(int(last) + 1, size) if last else size
+
+
+def entity_tag(body):
+    # From the bytes rather than the time: a rewrite within the file
+    # system's timestamp granularity must still change it.
+    return '"%x-%s"' % (len(body), hashlib.blake2b(body, digest_size=8).hexdigest())
+
+
+def read_fault_line(file_path):
+    try:
+        with open(file_path + FAULT_SUFFIX, encoding="utf-8", errors="replace") as f:
+            return f.readline()
+    except FileNotFoundError:
+        return ""
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -147,7 +216,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with open(file_path, "rb") as f:
                 body = f.read()
             mtime = os.stat(file_path).st_mtime
-            kind, args = parse_fault(self._fault_line(file_path))
+            kind, args = parse_fault(read_fault_line(file_path))
         except FaultError as e:
             self.log_error("%s", e)
             self.send_error(500, "Bad fault file", str(e))
@@ -161,45 +230,84 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if kind == "hang":
             self.close_connection = True
-            self._log_response(body, 0, self._hold(args[0]))
+            self._log_response(0, 0, len(body), 0, self._hold(args[0]))
             return
         if kind == "delay":
             time.sleep(args[0] / 1000.0)
 
-        code = args[0] if kind == "status" else 200
-        has_body = code not in (204, 304)
+        validators = (entity_tag(body), email.utils.formatdate(mtime, usegmt=True))
+        code, start, end = self._choose(kind, args, len(body), validators)
+        stop = end
+        if kind == "cut" and send_body and code in (200, 206):
+            stop = self.server.claim_cut(file_path, start, end) or end
+        closing = kind in ("stall", "truncate", "pause", "nolength") or stop != end
+        self._send_head(file_path, code, (start, end, len(body)), validators, closing, kind)
+        if kind == "stall":
+            self._log_response(code, start, end - start, 0, self._hold(args[0]))
+        elif send_body:
+            self._send_body(code, body, (start, end, stop), kind, args)
+
+    def _choose(self, kind, args, size, validators):
+        """(status, start, end) of the answer, the body being bytes start to end."""
+        ranges = self.headers.get_all("Range")
+        if kind == "status" or (kind == "rangestatus" and ranges):
+            return args[0], 0, size
+        if kind == "norange" or self.command != "GET" or not ranges:
+            return 200, 0, size
+        if_range = self.headers.get("If-Range")
+        if if_range is not None and if_range.strip() not in validators:
+            return 200, 0, size
+        # Several Range fields make a list of ranges, ignored as such.
+        wanted = parse_range(", ".join(ranges), size)
+        if wanted is None:
+            return 200, 0, size
+        if wanted == UNSATISFIABLE:
+            return 416, 0, 0
+        return 206, wanted[0], wanted[1]
+
+    def _send_head(self, file_path, code, span, validators, closing, kind):
+        start, end, size = span
         self.send_response(code)
         self.send_header("Content-Type", CONTENT_TYPES.get(os.path.splitext(file_path)[1].lower(),
                                                            "application/octet-stream"))
         if code != 204 and kind != "nolength":
-            self.send_header("Content-Length", str(len(body)))
-        self.send_header("Last-Modified", email.utils.formatdate(mtime, usegmt=True))
-        if kind in ("stall", "truncate", "pause", "nolength"):
+            self.send_header("Content-Length", str(end - start))
+        if code == 206:
+            self.send_header("Content-Range", f"bytes {start}-{end - 1}/{size}")
+        elif code == 416:
+            self.send_header("Content-Range", f"bytes */{size}")
+        if code in (200, 206):
+            self.send_header("ETag", validators[0])
+            if kind != "norange":
+                self.send_header("Accept-Ranges", "bytes")
+        self.send_header("Last-Modified", validators[1])
+        if closing:
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
         self.wfile.flush()
 
-        if kind == "stall":
-            self._log_response(body, 0, self._hold(args[0]))
-            return
-        if not send_body or not has_body:
-            return
+    def _send_body(self, code, body, span, kind, args):
+        """Sends bytes start to end of body, or only to stop when the answer is cut there."""
+        start, end, stop = span
+        length = 0 if code in (204, 304) else end - start
+        part = body[start:stop] if length else b""
         left = False
         if kind in ("truncate", "pause"):
-            sent, left = self._send(body[:args[0]])
+            sent, left = self._send(part[:args[0]])
             if kind == "pause" and not left:
                 left = self._hold(args[1])
         elif kind == "trickle" or (kind == "nolength" and args):
-            sent, left = self._trickle(body, *args)
+            sent, left = self._trickle(part, *args)
         else:
-            sent, left = self._send(body)
-        self._log_response(body, sent, left)
+            sent, left = self._send(part)
+        self._log_response(code, start, length, sent, left)
 
-    def _log_response(self, body, sent, client_left):
+    def _log_response(self, code, start, length, sent, client_left):
         self.server.append_log(RESPONSE_LOG, json.dumps(
-            {"time": time.time(), "path": self.path, "length": len(body), "sent": sent,
-             "complete": sent == len(body), "client_left": client_left}), self._generation)
+            {"time": time.time(), "path": self.path, "status": code, "from": start,
+             "length": length, "sent": sent, "complete": sent == length,
+             "client_left": client_left}), self._generation)
 
     def _send(self, data):
         """Sends data in blocks; (bytes sent, whether the client went away)."""
@@ -214,14 +322,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             return sent, True
         return sent, False
-
-    @staticmethod
-    def _fault_line(file_path):
-        try:
-            with open(file_path + FAULT_SUFFIX, encoding="utf-8", errors="replace") as f:
-                return f.readline()
-        except FileNotFoundError:
-            return ""
 
     def _hold(self, seconds):
         """Waits until the client goes away (True) or the time is up (False)."""
@@ -261,6 +361,7 @@ class Server(http.server.ThreadingHTTPServer):
         self.address_family = family
         self.root = os.path.realpath(root)
         self._log_lock = threading.Lock()
+        self._cut_lock = threading.Lock()
         super().__init__(address, Handler)
 
     def generation(self):
@@ -281,6 +382,32 @@ class Server(http.server.ThreadingHTTPServer):
             with open(os.path.join(self.root, name), "a", encoding="utf-8") as f:
                 f.write(line + "\n")
                 f.flush()
+
+    def claim_cut(self, file_path, start, end):
+        """The offset at which an answer carrying bytes start to end of the
+        file is cut, taking one from the count of its cut line; None when it
+        is not cut. Under a lock, so that two answers never take the same one."""
+        sidecar = file_path + FAULT_SUFFIX
+        with self._cut_lock:
+            try:
+                kind, args = parse_fault(read_fault_line(file_path))
+            except (OSError, FaultError):
+                return None
+            if kind != "cut" or not start < args[0] < end:
+                return None
+            offset, count = args
+            try:
+                if count > 1:
+                    # Replaced whole, so that a request reading it meanwhile
+                    # never finds it empty.
+                    with open(sidecar + ".new", "w", encoding="utf-8") as f:
+                        f.write(f"cut {offset} {count - 1}\n")
+                    os.replace(sidecar + ".new", sidecar)
+                else:
+                    os.remove(sidecar)
+            except OSError:
+                pass
+            return offset
 
     def handle_error(self, request, client_address):
         # A client that goes away mid-answer is one of the cases under test.

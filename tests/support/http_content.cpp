@@ -125,6 +125,20 @@ std::vector<std::string> HttpResponses()
     return LogLines("responses.log");
 }
 
+unsigned long long BytesSent(const std::string& urlPath)
+{
+    const std::string key = "\"path\": \"" + urlPath;
+    unsigned long long total = 0;
+    for (const std::string& line : HttpResponses())
+    {
+        const size_t pos = line.find(key);
+        const size_t end = pos + key.size();
+        if (pos != std::string::npos && end < line.size() && (line[end] == '"' || line[end] == '?'))
+            total += JsonNumber(line, "sent");
+    }
+    return total;
+}
+
 unsigned long long JsonNumber(const std::string& line, const char* pszField)
 {
     const std::string key = std::string("\"") + pszField + "\": ";
