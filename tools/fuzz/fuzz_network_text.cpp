@@ -1,11 +1,12 @@
-// Native fuzz target for the updater's two readers of network text: the
-// update information with its digest, expiry and signature tokens, and the
-// version it names. Built with the host compiler by scripts/fuzz, never for
+// Native fuzz target for the updater's readers of network text: the update
+// information with its digest, expiry and signature tokens, the version it
+// names, and the Content-Range of a resumed download. Built with the host compiler by scripts/fuzz, never for
 // the target.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "update/info/content_range.h"
 #include "update/info/version_number.h"
 #include "update/info/update_info.h"
 
@@ -45,6 +46,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
     const char* pText = reinterpret_cast<const char*>(pData);
     if (cbData > kMaxUpdateInfoSize)
         return 0;
+
+    // The raw bytes as a Content-Range: one taken is ordered, reads back from
+    // its own spelling, and places a 206 only where it was asked to start.
+    const std::string header(pText, cbData);
+    ContentRange range;
+    if (ParseContentRange(header, range))
+    {
+        ContentRange again;
+        Check(range.first <= range.last && range.last < range.total &&
+              ParseContentRange("bytes " + std::to_string(range.first) + "-" +
+                                    std::to_string(range.last) + "/" + std::to_string(range.total),
+                                again) &&
+              again.first == range.first && again.last == range.last && again.total == range.total);
+    }
+    const auto offset = BodyOffset(206, header, 1000, 5000);
+    Check(!offset || *offset == 1000);
 
     // The raw bytes as a version text, the way the registry gives one.
     const VersionNumber version(std::string(pText, cbData));
