@@ -124,3 +124,6 @@
 // for signed information without an expiry time.
 #define IDS_UPDATE_UNTRUSTED 225
 #define IDS_FAIL_NO_EXPIRY 226
+// In place of the download's figures while it waits to try again; %u the
+// seconds it waits.
+#define IDS_RETRYING 227

@@ -18,6 +18,10 @@ constexpr HRESULT E_DOWNLOAD_CUT_SHORT = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_I
 // reports this as success too.)
 constexpr HRESULT E_DOWNLOAD_HTTP_STATUS = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x212);
 
+// The answer to a request for the rest of the installer neither continues
+// it nor brings it whole.
+constexpr HRESULT E_DOWNLOAD_BAD_ANSWER = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x215);
+
 // The file reopened for the start of the installer is another than the one
 // written: something put a file of its own in its place in between.
 constexpr HRESULT E_INSTALLER_REPLACED = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x213);

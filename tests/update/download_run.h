@@ -137,6 +137,34 @@ protected:
 
     static fs::path InstallerPath() { return UpdateFolder() / "vxzsp-2.5.0.301.exe"; }
 
+    // The first try at the installer breaks off as firstFault says, serving
+    // firstBytes; while the page waits to try again, the server is given the
+    // installer to serve with thenFault. The installer that starts is the one
+    // announced, and what was fetched over all tries is the rest of the file
+    // only, or the whole file again where it started again.
+    void BreakOffOnce(const std::string& firstBytes, const std::string& firstFault,
+                                       const std::string& thenFault, bool bStartsAgain, DWORD dwBreakMs = kWaitMs)
+    {
+        ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+        testsupport::ServeFile(kInstallerUrlPath, firstBytes, firstFault);
+        StartAndChooseInstall();
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&]() {
+                return m_driver.PageText(WizardPage::Download, kDownloadFigures)
+                           .rfind("The connection was lost. Trying again in 2 seconds", 0) == 0;
+            },
+            dwBreakMs));
+        testsupport::ServeFile(kInstallerUrlPath, m_installer, thenFault);
+        DWORD dwExit = 1;
+        ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+        ASSERT_NO_FATAL_FAILURE(ExpectStartedAloneAsVerified());
+        const uint64_t cbFetched = testsupport::BytesSent(kInstallerUrlPath);
+        if (bStartsAgain)
+            EXPECT_GE(cbFetched, m_installer.size() * 3 / 2 - 1);
+        else
+            EXPECT_LE(cbFetched, m_installer.size() + 64 * 1024);
+    }
+
     bool InstallerStarted() const
     {
         return testsupport::ReadFileBytes(m_log).find("started 2.5.0.301 pid") != std::string::npos;

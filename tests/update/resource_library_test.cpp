@@ -64,6 +64,7 @@ const StringSpec kStrings[] = {
     {IDS_FAIL_INSECURE_ADDRESS, ""},
     {IDS_FAIL_REPLACED, ""},        {IDS_FAIL_FOLDER_NOT_EMPTY, "s"},
     {IDS_NOTES_NOT_SECURE, "s"},    {IDS_UPDATE_UNTRUSTED, ""},     {IDS_FAIL_NO_EXPIRY, ""},
+    {IDS_RETRYING, "u"},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".

@@ -390,6 +390,11 @@ HRESULT CDownloader::OnBindResponse(DWORD dwResponseCode, LPCWSTR szResponseHead
         m_watch.OnResponse(GetTickCount(), bLengthKnown, cbLength);
         AbortIfTooLarge();
     }
+    if (m_bBinding)
+        return fw::ComGuard([&] {
+            OnAnswered();
+            return S_OK;
+        });
     return S_OK;
 }
 
@@ -422,6 +427,10 @@ void CDownloader::AbortWith(HRESULT hrFailure)
 }
 
 void CDownloader::OnDataArrived(IStream*)
+{
+}
+
+void CDownloader::OnAnswered()
 {
 }
 

@@ -77,6 +77,9 @@ protected:
     // More of the body has arrived in the stream, which the owner may read
     // from as it grows, at its own position.
     virtual void OnDataArrived(IStream* pStream);
+    // The answer's status line and headers have come (HttpStatus,
+    // ResponseHeader), before any of its body.
+    virtual void OnAnswered();
     // Aborts the download so that it completes with hrFailure. The first
     // reason given stands.
     void AbortWith(HRESULT hrFailure);

@@ -36,6 +36,7 @@ HRESULT CInstallerFile::Create(const std::string& path)
     Release();
     m_held.reset();
     m_cbWritten = 0;
+    m_cbStreamBase = 0;
     if (path.empty())
         return E_INVALIDARG;
     // Others may read it meanwhile, but not write or delete it.
@@ -57,7 +58,7 @@ HRESULT CInstallerFile::AppendFrom(IStream* pStream)
     // The platform goes on filling the stream; it is read from where the
     // last call stopped to where it ends now.
     LARGE_INTEGER offset;
-    offset.QuadPart = static_cast<LONGLONG>(m_cbWritten);
+    offset.QuadPart = static_cast<LONGLONG>(m_cbWritten - m_cbStreamBase);
     HRESULT hr = pStream->Seek(offset, STREAM_SEEK_SET, nullptr);
     if (FAILED(hr))
         return hr;
@@ -77,6 +78,19 @@ HRESULT CInstallerFile::AppendFrom(IStream* pStream)
             return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
         m_cbWritten += cbRead;
     }
+}
+
+HRESULT CInstallerFile::BeginStreamAt(uint64_t cbOffset)
+{
+    if (!m_bWriting || cbOffset > m_cbWritten)
+        return E_UNEXPECTED;
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(cbOffset);
+    if (!SetFilePointerEx(m_file.Get(), position, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.Get()))
+        return LastError();
+    m_cbWritten = cbOffset;
+    m_cbStreamBase = cbOffset;
+    return S_OK;
 }
 
 HRESULT CInstallerFile::Finish()

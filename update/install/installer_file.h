@@ -47,6 +47,11 @@ public:
     // Appends whatever the stream holds beyond what was appended before, up
     // to its present end. S_OK, or the failure of the read or the write.
     HRESULT AppendFrom(IStream* pStream);
+    // The next stream appended from holds the file from cbOffset on (at most
+    // the bytes written): what lies beyond is cut off. S_OK, E_UNEXPECTED
+    // while not writing or past the end, or the system's error.
+    HRESULT BeginStreamAt(uint64_t cbOffset);
+    uint64_t BytesWritten() const { return m_cbWritten; }
     // Ends the writing and holds the file for reading. S_OK,
     // E_INSTALLER_REPLACED (nothing held) when the file found by its path is
     // no longer the one written, or the system's error.
@@ -96,6 +101,8 @@ private:
     // The file written is held for reading.
     bool m_bHeld = false;
     uint64_t m_cbWritten = 0;
+    // Where the stream appended from begins in the file.
+    uint64_t m_cbStreamBase = 0;
     CSha256 m_hash;
     std::optional<Sha256Digest> m_expected;
     // The digest of the held file, once it has been read to its end.

@@ -1,5 +1,7 @@
 #include "update/wizard/pg_download.h"
 
+#include "update/download/installer_tries.h"
+#include "update/info/content_range.h"
 #include "update/install/product_holders.h"
 #include "update/wizard/failure_line.h"
 #include "update/wizard/resource_text.h"
@@ -24,41 +26,96 @@ void CPgUpdateDownload::OnActivate()
     m_figures.Restart(GetTickCount());
     m_hrSave = S_OK;
     m_bDigesting = false;
-    Download(m_pWizard->m_installerUrl.c_str(), false);
+    m_tries = Tries();
+    StartTry();
+}
+
+void CPgUpdateDownload::StartTry()
+{
+    CInstallerFile& installer = m_pWizard->m_installerFile;
+    ++m_tries.nMade;
+    // Without a validator, the bytes of another file could be joined to
+    // these: the file starts again.
+    m_tries.cbAskedFrom =
+        installer.IsWriting() && !m_tries.validator.empty() ? installer.BytesWritten() : 0;
+    m_tries.cbBodyOffset = 0;
+    SetRequestHeaders(RangeRequestHeaders(m_tries.cbAskedFrom, m_tries.validator));
+    // A part of the file is never taken from the cache.
+    Download(m_pWizard->m_installerUrl.c_str(), m_tries.cbAskedFrom != 0);
+}
+
+void CPgUpdateDownload::OnAnswered()
+{
+    const DWORD dwStatus = HttpStatus();
+    // No answer at all (0), or an error status, ends the try on its own line.
+    if (dwStatus == 0 || dwStatus >= 400)
+        return;
+    const auto offset = BodyOffset(dwStatus, ResponseHeader("Content-Range"), m_tries.cbAskedFrom,
+                                   m_pWizard->m_installerSize);
+    if (!offset)
+    {
+        AbortWith(E_DOWNLOAD_BAD_ANSWER);
+        return;
+    }
+    m_tries.bAnswered = true;
+    m_tries.cbBodyOffset = *offset;
+    if (*offset == 0)
+    {
+        m_tries.validator = ValidatorOf(ResponseHeader("ETag"), ResponseHeader("Last-Modified"));
+        if (m_tries.cbAskedFrom != 0)
+            m_figures.Restart(GetTickCount());
+    }
+    CInstallerFile& installer = m_pWizard->m_installerFile;
+    if (installer.IsWriting())
+    {
+        m_hrSave = installer.BeginStreamAt(*offset);
+        if (FAILED(m_hrSave))
+            AbortWith(m_hrSave);
+    }
 }
 
 void CPgUpdateDownload::OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax,
                                            ULONG ulStatusCode, const char* pszStatusText)
 {
-    CProgressBase::OnDownloadProgress(ulProgress, ulProgressMax, ulStatusCode, pszStatusText);
     // Before the data flows the progress counts other things.
     if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA &&
         ulStatusCode != BINDSTATUS_DOWNLOADINGDATA && ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA)
         return;
-    // Without a length from the server, the announced size is the total.
-    const ULONGLONG cbTotal = ulProgressMax != 0 ? ulProgressMax : m_pWizard->m_installerSize;
+    // The file's bytes, not the request's: a try that goes on from where the
+    // last one stopped goes on in the figures too. Without a length from the
+    // server, the announced size is the total.
+    const ULONGLONG cbOffset = m_tries.cbBodyOffset;
+    const ULONGLONG cbTotal =
+        cbOffset + (ulProgressMax != 0 ? ulProgressMax : m_pWizard->m_installerSize - cbOffset);
+    const ULONGLONG cbReceived = cbOffset + ulProgress;
+    CProgressBase::OnDownloadProgress(static_cast<ULONG>(cbReceived), static_cast<ULONG>(cbTotal),
+                                      ulStatusCode, pszStatusText);
     std::string text;
-    if (m_figures.Update(ulProgress, cbTotal, GetTickCount(), text))
+    if (m_figures.Update(cbReceived, cbTotal, GetTickCount(), text))
         ::SetDlgItemTextA(m_hWnd, IDC_DOWNLOAD_FIGURES, text.c_str());
 }
 
 void CPgUpdateDownload::OnCancel()
 {
-    if (m_bDigesting)
+    if (m_bDigesting || m_tries.bWaiting)
     {
+        // Neither the digest nor the next try goes on while the user decides.
         m_bAskingToCancel = true;
         const bool bCancel = ConfirmCancel(*this, *m_pWizard, kCancelCaptionChars);
         m_bAskingToCancel = false;
-        if (!m_bDigesting)
+        if (!m_bDigesting && !m_tries.bWaiting)
             return;
         if (bCancel)
         {
+            ::KillTimer(m_hWnd, kRetryTimerId);
             m_bDigesting = false;
+            m_tries.bWaiting = false;
             m_pWizard->m_installerFile.Discard();
             m_pWizard->FinishWithMessage(IDS_CANCELLED);
             return;
         }
-        ::PostMessageA(m_hWnd, kMsgDigestStep, 0, 0);
+        if (m_bDigesting)
+            ::PostMessageA(m_hWnd, kMsgDigestStep, 0, 0);
         return;
     }
     if (m_heldFolder.empty())
@@ -86,6 +143,16 @@ void CPgUpdateDownload::OnCancel()
 
 LRESULT CPgUpdateDownload::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
 {
+    if (wParam == kRetryTimerId)
+    {
+        // The next try waits for the user's answer to the question.
+        if (m_bAskingToCancel)
+            return 0;
+        ::KillTimer(m_hWnd, kRetryTimerId);
+        m_tries.bWaiting = false;
+        StartTry();
+        return 0;
+    }
     if (wParam != kHoldersTimerId)
     {
         bHandled = FALSE;
@@ -173,6 +240,8 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
             m_hrSave = installer.Finish();
         hResult = m_hrSave;
     }
+    if (SUCCEEDED(m_hrSave) && TryAgainLater(hResult))
+        return;
     if (SUCCEEDED(hResult))
     {
         // One that fails its checks goes; one the shell cannot start stays.
@@ -186,13 +255,32 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
     }
     else
     {
+        if (FAILED(m_hrSave))
+            m_pWizard->m_failureLine = SaveFailureLine(m_hrSave);
+        else if (hResult == E_DOWNLOAD_CUT_SHORT)
+            m_pWizard->m_failureLine =
+                SizeFailureLine(m_pWizard->m_installerSize, installer.BytesWritten());
+        else
+            m_pWizard->m_failureLine =
+                InstallerFailureLine(hResult, *this, m_pWizard->m_installerSize);
         // A part of an installer is no installer.
         installer.Discard();
-        m_pWizard->m_failureLine =
-            FAILED(m_hrSave) ? SaveFailureLine(m_hrSave)
-                             : InstallerFailureLine(hResult, *this, m_pWizard->m_installerSize);
     }
     m_pWizard->FinishWithMessage(hResult == E_ABORT ? IDS_CANCELLED : IDS_UPDATE_FAILED);
+}
+
+bool CPgUpdateDownload::TryAgainLater(HRESULT hResult)
+{
+    // A server that never answered is not there; one that did and broke
+    // off is tried again, from where it stopped.
+    if (!m_tries.bAnswered || m_tries.nMade >= kMaxInstallerTries || !IsWorthAnotherTry(hResult))
+        return false;
+    const UINT uDelayMs = RetryDelayMs(m_tries.nMade);
+    m_tries.bWaiting = true;
+    ::SetTimer(m_hWnd, kRetryTimerId, uDelayMs, nullptr);
+    ::SetDlgItemTextA(m_hWnd, IDC_DOWNLOAD_FIGURES,
+                      FormatResourceString(IDS_RETRYING, uDelayMs / 1000).c_str());
+    return true;
 }
 
 LRESULT CPgUpdateDownload::OnDigestStep(UINT, WPARAM, LPARAM, BOOL&)
@@ -232,5 +320,9 @@ HRESULT CPgUpdateDownload::SaveInstaller(IStream* pStream)
         if (FAILED(hr))
             return hr;
     }
-    return installer.AppendFrom(pStream);
+    const HRESULT hr = installer.AppendFrom(pStream);
+    // Over all tries, the file never grows beyond the announced size.
+    if (SUCCEEDED(hr) && installer.BytesWritten() > m_pWizard->m_installerSize)
+        return E_DOWNLOAD_TOO_LARGE;
+    return hr;
 }

@@ -33,6 +33,8 @@ public:
     static constexpr UINT kMsgHoldersFound = WM_APP + 1;
     // Posted by the page to itself for the next step of the digest.
     static constexpr UINT kMsgDigestStep = WM_APP + 2;
+    // Set while the page waits before the next try of a broken-off transfer.
+    static constexpr UINT_PTR kRetryTimerId = 0x5A53;
 
     BEGIN_MSG_MAP(CPgUpdateDownload)
         MESSAGE_HANDLER(WM_TIMER, OnTimer)
@@ -55,6 +57,7 @@ public:
 
 protected:
     void OnDataArrived(IStream* pStream) override;
+    void OnAnswered() override;
 
 private:
     LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
@@ -65,6 +68,12 @@ private:
     // checks it and goes on to the start.
     LRESULT OnDigestStep(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
+    // Asks for the installer, or for the rest of it after a try that broke
+    // off.
+    void StartTry();
+    // After a try that failed with hResult: waits and tries again, saying
+    // so, if the failure and the tries left allow it; false if not.
+    bool TryAgainLater(HRESULT hResult);
     // Starts the verified installer, or waits while the product is held.
     void StartWhenFree();
     // Has the search look again; a search that cannot start is tried again
@@ -73,7 +82,23 @@ private:
     void ShowHolders(const std::vector<ProductHolder>& holders);
     void StartInstaller();
 
+    // The tries at the installer in this run.
+    struct Tries
+    {
+        int nMade = 0;
+        // The server answered a try as it should; one that never did is not
+        // there to try again.
+        bool bAnswered = false;
+        bool bWaiting = false;
+        // Where the running try asked to start, and where its body goes.
+        uint64_t cbAskedFrom = 0;
+        uint64_t cbBodyOffset = 0;
+        // What tells the file of the first answer from a changed one.
+        std::string validator;
+    };
+
     CProgressFigures m_figures;
+    Tries m_tries;
     // The product folder while the installer waits for it to be free;
     // empty otherwise.
     std::string m_heldFolder;
