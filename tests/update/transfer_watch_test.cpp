@@ -1,7 +1,9 @@
 // The bounds of a transfer in time and size, on a clock of our own.
 #include <gtest/gtest.h>
 
+#include "update/download/installer_tries.h"
 #include "update/download/transfer_watch.h"
+#include "update/result_codes.h"
 
 namespace {
 
@@ -70,6 +72,25 @@ TEST(TransferWatch, SizeIsBoundedByTheAnnouncedLengthAndTheBytesReceived)
     watch.Start(0, TransferLimits());
     watch.OnResponse(1, true, ~0ull);
     EXPECT_EQ(watch.Check(0x7FFFFFFF), Verdict::kWithinBounds);
+}
+
+// A broken-off installer is asked for again from where it stopped, with the
+// first answer's strong tag (else its date), 2, 4, 8 and 16 seconds later.
+TEST(TransferWatch, ABrokenOffTransferIsAskedForAgainFromWhereItStopped)
+{
+    EXPECT_EQ(RetryDelayMs(1), 2000u);
+    EXPECT_EQ(RetryDelayMs(4), 16000u);
+    EXPECT_EQ(ValidatorOf("\"abc\"", "Tue, 08 Dec 2026 10:00:00 GMT"), "\"abc\"");
+    EXPECT_EQ(ValidatorOf("W/\"abc\"", "Tue, 08 Dec 2026 10:00:00 GMT"),
+              "Tue, 08 Dec 2026 10:00:00 GMT");
+    EXPECT_EQ(ValidatorOf("", ""), "");
+    EXPECT_EQ(RangeRequestHeaders(600, "\"abc\""), "Range: bytes=600-\r\nIf-Range: \"abc\"\r\n");
+    EXPECT_EQ(RangeRequestHeaders(0, "\"abc\""), "");
+    for (const HRESULT hr : {E_DOWNLOAD_CUT_SHORT, E_DOWNLOAD_TIMEOUT, E_DOWNLOAD_BAD_ANSWER,
+                             INET_E_DOWNLOAD_FAILURE})
+        EXPECT_TRUE(IsWorthAnotherTry(hr)) << std::hex << hr;
+    for (const HRESULT hr : {S_OK, E_ABORT, E_DOWNLOAD_HTTP_STATUS, E_DOWNLOAD_TOO_LARGE})
+        EXPECT_FALSE(IsWorthAnotherTry(hr)) << std::hex << hr;
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "update/info/content_range.h"
 #include "update/info/update_info.h"
 
 #include <gtest/gtest.h>
@@ -288,6 +289,40 @@ TEST(UpdateInfo, WebAddressesAndSecureOnes)
         EXPECT_EQ(IsSecureWebAddress(c.url), c.bSecure) << c.url;
     }
     EXPECT_EQ(InstallerFileName(VersionNumber("2.5.1")), "vxzsp-2.5.1.0.exe");
+}
+
+// Only an answer that continues the file exactly where it was asked to is
+// joined to it; a 200 brings the whole file again.
+TEST(UpdateInfo, TheAnswerToARangeGoesWhereItContinuesTheFile)
+{
+    const struct
+    {
+        unsigned long ulStatus;
+        const char* pszRange;
+        uint64_t cbFrom;
+        long long nOffset; // -1: the try failed
+    } cases[] = {
+        {206, "bytes 600-999/1000", 600, 600},
+        {200, "", 600, 0},
+        {200, "", 0, 0},
+        {206, "bytes 500-999/1000", 600, -1},   // not where it was asked to start
+        {206, "bytes 600-998/1000", 600, -1},   // not to the end
+        {206, "bytes 600-999/1001", 600, -1},   // another file's size
+        {206, "bytes 600-999/*", 600, -1},
+        {206, "bytes 0600-999/1000", 600, 600}, // leading zeros are still numbers
+        {206, "bytes 600-999/1000 ", 600, -1},
+        {206, "Bytes 600-999/1000", 600, -1},
+        {206, "bytes 600-99999999999999999999/1000", 600, -1},
+        {206, "bytes 0-999/1000", 0, -1},       // nothing asked for
+        {416, "bytes */1000", 600, -1},
+        {204, "", 600, -1},
+    };
+    for (const auto& c : cases)
+    {
+        const auto offset = BodyOffset(c.ulStatus, c.pszRange, c.cbFrom, 1000);
+        EXPECT_EQ(offset ? static_cast<long long>(*offset) : -1, c.nOffset)
+            << c.ulStatus << " " << c.pszRange;
+    }
 }
 
 } // namespace
