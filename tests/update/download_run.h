@@ -136,6 +136,37 @@ protected:
     }
 
     static fs::path InstallerPath() { return UpdateFolder() / "vxzsp-2.5.0.301.exe"; }
+    static fs::path PartPath() { return UpdateFolder() / "vxzsp-2.5.0.301.exe.part"; }
+    static fs::path PartRecordPath() { return UpdateFolder() / "vxzsp-2.5.0.301.exe.part.record"; }
+
+    // A run of updater, serving info, cancelled once half of the installer
+    // has been written: it leaves the part and its record, and never a file
+    // under the installer's name.
+    void CancelAtHalf(const std::string& info, const std::string& updater = testsupport::UpdateExePath())
+    {
+        testsupport::ServeFile("/zsp/update.txt", info);
+        testsupport::ServeFile(kInstallerUrlPath, m_installer,
+                               "pause " + std::to_string(m_installer.size() / 2) + " 60");
+        StartAndChooseInstall(updater);
+        std::error_code ec;
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&]() { return fs::file_size(PartPath(), ec) >= m_installer.size() / 2 && !ec; }, kWaitMs));
+        m_driver.Press(300);
+        HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+        ASSERT_NE(hBox, nullptr);
+        testsupport::ClickDialogButton(hBox, IDYES);
+        ExpectFinish(kFinishCancelled);
+        EXPECT_TRUE(fs::exists(PartRecordPath()));
+        EXPECT_FALSE(fs::exists(InstallerPath()));
+        testsupport::ServeFile(kInstallerUrlPath, m_installer);
+    }
+
+    std::string UpdateInfoText(const std::string& version = "2.5.0.301") const
+    {
+        return version + "\r\n" + std::to_string(m_installer.size()) + "\r\n" +
+               testsupport::HttpUrl("/zsp/notes.html") + "\r\n" + testsupport::HttpUrl(kInstallerUrlPath) +
+               "\r\n";
+    }
 
     // The first try at the installer breaks off as firstFault says, serving
     // firstBytes; while the page waits to try again, the server is given the

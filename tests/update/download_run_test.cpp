@@ -251,6 +251,31 @@ TEST_F(DownloadRunTest, AnInstallerChangedBetweenTriesStartsAgain)
     BreakOffOnce(other, "cut " + std::to_string(m_installer.size() / 2), "", true);
 }
 
+// A run that ends before the installer is whole leaves what it wrote; the
+// next run of the same update goes on from there and fetches only the rest.
+TEST_F(DownloadRunTest, TheNextRunGoesOnWhereACancelledOneStopped)
+{
+    CancelAtHalf(UpdateInfoText());
+    StartAndChooseInstall();
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+    ASSERT_NO_FATAL_FAILURE(ExpectStartedAloneAsVerified());
+    EXPECT_LE(testsupport::BytesSent(kInstallerUrlPath), m_installer.size() + 64 * 1024);
+    EXPECT_FALSE(fs::exists(PartRecordPath()));
+}
+
+// A run that offers another version deletes the part of the last one.
+TEST_F(DownloadRunTest, ARunOfferingAnotherVersionDeletesThePart)
+{
+    CancelAtHalf(UpdateInfoText());
+    testsupport::ServeFile("/zsp/update.txt", UpdateInfoText("2.5.1.0"));
+    ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
+    m_driver = WizardDriver(m_child.Id());
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs));
+    EXPECT_FALSE(fs::exists(PartPath()));
+    EXPECT_FALSE(fs::exists(PartRecordPath()));
+}
+
 // Five tries, each cut short, and the last failure is the one shown.
 TEST_F(DownloadRunTest, ADownloadCutAtEveryTryEndsAfterFiveTries)
 {
@@ -584,6 +609,23 @@ TEST_F(SignedUpdateTest, AnInstallerSwappedForOtherBytesOfTheSameSizeIsDeletedAn
     // Without keys, the same digest with the right installer installs.
     Serve(Unsigned("signed-a"), m_installer);
     ExpectInstalled(testsupport::UpdateExePath());
+}
+
+// The record of a part is trusted no further than the digest: bytes changed
+// in the part end on the digest's line, and the part goes.
+TEST_F(SignedUpdateTest, APartWhoseBytesWereChangedEndsOnTheDigest)
+{
+    CancelAtHalf(Signed("signed-a"), SignedUpdater());
+    {
+        std::fstream part(PartPath(), std::ios::in | std::ios::out | std::ios::binary);
+        part.seekp(100);
+        part.write("EVIL", 4);
+    }
+    StartAndChooseInstall(SignedUpdater());
+    ExpectFinish(kFinishFailed, "The downloaded installer could not be verified: its digest does not match.");
+    EXPECT_FALSE(fs::exists(PartPath()));
+    EXPECT_FALSE(fs::exists(InstallerPath()));
+    EXPECT_FALSE(InstallerStarted());
 }
 
 TEST_F(SignedUpdateTest, ExpiredInformationIsRefused)

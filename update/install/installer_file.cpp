@@ -2,7 +2,10 @@
 
 #include <shellapi.h>
 
+#include <cstring>
 #include <vector>
+
+#include "framework/ansi_text.h"
 
 #include "update/result_codes.h"
 
@@ -26,9 +29,9 @@ HRESULT LastError()
 
 CInstallerFile::~CInstallerFile()
 {
-    // A run that ends while the download still arrives leaves nothing.
-    if (m_bWriting)
-        Discard();
+    // A run that ends while the download still arrives leaves the part
+    // written for the next.
+    Release();
 }
 
 HRESULT CInstallerFile::Create(const std::string& path)
@@ -49,6 +52,40 @@ HRESULT CInstallerFile::Create(const std::string& path)
     m_path = path;
     m_bWriting = true;
     return S_OK;
+}
+
+HRESULT CInstallerFile::Resume(const std::string& path, uint64_t cbKeep)
+{
+    Release();
+    m_held.reset();
+    if (path.empty())
+        return E_INVALIDARG;
+    m_file.Reset(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!m_file)
+        return LastError();
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(m_file.Get(), &size))
+        return LastError();
+    if (static_cast<uint64_t>(size.QuadPart) < cbKeep)
+    {
+        m_file.Reset();
+        return E_UNEXPECTED;
+    }
+    m_path = path;
+    m_bWriting = true;
+    m_cbWritten = size.QuadPart;
+    const HRESULT hr = BeginStreamAt(cbKeep);
+    if (FAILED(hr))
+        Release();
+    return hr;
+}
+
+HRESULT CInstallerFile::Flush()
+{
+    if (!m_bWriting)
+        return E_UNEXPECTED;
+    return FlushFileBuffers(m_file.Get()) ? S_OK : LastError();
 }
 
 HRESULT CInstallerFile::AppendFrom(IStream* pStream)
@@ -106,8 +143,10 @@ HRESULT CInstallerFile::Finish()
     m_file.Reset();
     m_bWriting = false;
     OnWritingClosed();
-    m_file.Reset(CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // Deleting is the holder's own right, for the rename to the installer's
+    // name; others may neither write nor delete it.
+    m_file.Reset(CreateFileA(m_path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m_file)
         return LastError();
     FileIdentity reopened;
@@ -181,6 +220,26 @@ HRESULT CInstallerFile::GetSize(uint64_t& cbSize) const
     if (!GetFileSizeEx(m_file.Get(), &size))
         return LastError();
     cbSize = static_cast<uint64_t>(size.QuadPart);
+    return S_OK;
+}
+
+HRESULT CInstallerFile::TakeName(const std::string& path)
+{
+    if (!m_bHeld)
+        return E_UNEXPECTED;
+    std::wstring widePath;
+    if (!fw::AnsiToWide(path.c_str(), widePath))
+        return E_INVALIDARG;
+    const size_t cbName = widePath.size() * sizeof(wchar_t);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + cbName);
+    auto* pInfo = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    pInfo->ReplaceIfExists = TRUE;
+    pInfo->RootDirectory = nullptr;
+    pInfo->FileNameLength = static_cast<DWORD>(cbName);
+    std::memcpy(pInfo->FileName, widePath.c_str(), cbName + sizeof(wchar_t));
+    if (!SetFileInformationByHandle(m_file.Get(), FileRenameInfo, pInfo, static_cast<DWORD>(buffer.size())))
+        return LastError();
+    m_path = path;
     return S_OK;
 }
 

@@ -13,8 +13,9 @@
 // happened to the file before it was held. The reading goes in steps, so
 // that the window waiting for it stays responsive over a large installer.
 //
-// A download that does not complete takes its file away again: a part of an
-// installer is no installer.
+// A download that does not complete leaves its file, under a name of its
+// own, for the next run to go on from; it takes the installer's name only
+// once its digest holds.
 #pragma once
 
 #include <windows.h>
@@ -43,6 +44,12 @@ public:
     // Creates (or truncates) the file for writing. S_OK, or the system's
     // error.
     HRESULT Create(const std::string& path);
+    // Opens the file that an earlier run began, for writing on after its
+    // first cbKeep bytes; anything beyond them is cut off. S_OK, or the
+    // system's error (E_UNEXPECTED where it is shorter).
+    HRESULT Resume(const std::string& path, uint64_t cbKeep);
+    // Puts what was written on the disk, before a record counts it.
+    HRESULT Flush();
     bool IsWriting() const { return m_bWriting; }
     // Appends whatever the stream holds beyond what was appended before, up
     // to its present end. S_OK, or the failure of the read or the write.
@@ -69,8 +76,15 @@ public:
     HRESULT GetSize(uint64_t& cbSize) const;
     bool HasExpectedDigest() const;
 
-    // Lets the file go, once the shell has started it; or lets it go and
-    // deletes it.
+    // Gives the held file, once its digest holds, its own name: through the
+    // handle that holds it, so that the name is never another file's. S_OK,
+    // or the system's error.
+    HRESULT TakeName(const std::string& path);
+
+    const std::optional<Sha256Digest>& Expected() const { return m_expected; }
+
+    // Lets the file go, once the shell has started it, or to be gone on
+    // from in another run; or lets it go and deletes it.
     void Release();
     void Discard();
 

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "framework/handles.h"
+#include "update/install/partial_installer.h"
 #include "update/update_globals.h"
 #include "update/info/update_info.h"
 
@@ -77,7 +78,8 @@ bool DeleteThrough(HANDLE hFile, DWORD dwAttributes)
     return SetFileInformationByHandle(hFile, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
 }
 
-std::wstring DeleteContents(HANDLE hFolder, const std::wstring& folder, const std::wstring& keep);
+std::wstring DeleteContents(HANDLE hFolder, const std::wstring& folder,
+                            const std::vector<std::wstring>& keep);
 
 // Deletes one entry of the folder, a sub-folder with all it holds; false
 // when it stays. What is open decides, not what the listing said, which
@@ -99,14 +101,25 @@ bool DeleteEntry(const std::wstring& folder, const std::wstring& folderFinal, co
     // Listed through the handle that holds it, a sub-folder cannot be
     // swapped while it is emptied.
     if ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) && !bLink)
-        DeleteContents(entry.Get(), path, std::wstring());
+        DeleteContents(entry.Get(), path, {});
     return DeleteThrough(entry.Get(), dwAttributes);
 }
 
 // Deletes what the folder that hFolder holds holds but keep, going into
 // sub-folders but never through a link. Returns the name of the first file
 // it leaves.
-std::wstring DeleteContents(HANDLE hFolder, const std::wstring& folder, const std::wstring& keep)
+bool IsKept(const std::wstring& name, const std::vector<std::wstring>& keep)
+{
+    for (const std::wstring& kept : keep)
+    {
+        if (lstrcmpiW(name.c_str(), kept.c_str()) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::wstring DeleteContents(HANDLE hFolder, const std::wstring& folder,
+                            const std::vector<std::wstring>& keep)
 {
     std::wstring leftover;
     const std::wstring folderFinal = FinalPathOf(hFolder);
@@ -119,7 +132,7 @@ std::wstring DeleteContents(HANDLE hFolder, const std::wstring& folder, const st
         {
             pEntry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(pNext);
             const std::wstring name(pEntry->FileName, pEntry->FileNameLength / sizeof(WCHAR));
-            if (name != L"." && name != L".." && (keep.empty() || lstrcmpiW(name.c_str(), keep.c_str()) != 0) &&
+            if (name != L"." && name != L".." && !IsKept(name, keep) &&
                 !DeleteEntry(folder, folderFinal, name, pEntry->FileAttributes) &&
                 !(pEntry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && leftover.empty())
                 leftover = name;
@@ -267,11 +280,18 @@ bool PrepareUpdateFolderPath(std::string& folder, CUpdateFolder& held)
         ShowSystemError(dwError);
         return false;
     }
-    ClearUpdateFolder(folder, std::string());
+    // What a download of an earlier run left to go on from stays, until
+    // the update information says whether it is still wanted.
+    ClearUpdateFolder(folder, FindPartNames(folder));
     return true;
 }
 
 std::string ClearUpdateFolder(const std::string& folder, const std::string& keep)
+{
+    return ClearUpdateFolder(folder, keep.empty() ? std::vector<std::string>() : std::vector<std::string>{keep});
+}
+
+std::string ClearUpdateFolder(const std::string& folder, const std::vector<std::string>& keep)
 {
     if (folder.empty())
         return std::string();
@@ -280,7 +300,10 @@ std::string ClearUpdateFolder(const std::string& folder, const std::string& keep
                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!listed)
         return std::string();
-    const std::wstring leftover = DeleteContents(listed.Get(), Wide(folder), Wide(keep));
+    std::vector<std::wstring> kept;
+    for (const std::string& name : keep)
+        kept.push_back(Wide(name));
+    const std::wstring leftover = DeleteContents(listed.Get(), Wide(folder), kept);
     // The name as the failure line shows it, in the code page.
     char szLeftover[MAX_PATH] = {};
     WideCharToMultiByte(CP_ACP, 0, leftover.c_str(), -1, szLeftover, MAX_PATH - 1, nullptr, nullptr);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "framework/handles.h"
 #include "update/info/version_number.h"
@@ -55,6 +56,8 @@ bool PrepareUpdateFolderPath(std::string& folder, CUpdateFolder& held);
 // nothing but keep is left there. (Sub-folders that cannot be removed are
 // left alone: a program looks for its libraries in its own folder only.)
 std::string ClearUpdateFolder(const std::string& folder, const std::string& keep);
+// The same, sparing every file named in keep.
+std::string ClearUpdateFolder(const std::string& folder, const std::vector<std::string>& keep);
 
 // "vxzsp-" + version + ".exe", joined to the folder with a backslash; empty
 // when the result would not fit in MAX_PATH.

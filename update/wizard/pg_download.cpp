@@ -2,12 +2,15 @@
 
 #include "update/download/installer_tries.h"
 #include "update/info/content_range.h"
+#include "update/install/partial_installer.h"
 #include "update/install/product_holders.h"
 #include "update/wizard/failure_line.h"
 #include "update/wizard/resource_text.h"
 #include "update/wizard/update_wizard.h"
 
 namespace {
+// How often, in bytes written, the record of the part is brought up to date.
+constexpr uint64_t kRecordEveryBytes = 4 * 1024 * 1024;
 // The question before cancelling carries this much of the wizard's title.
 constexpr int kCancelCaptionChars = 126;
 // A download that receives nothing for this long is given up; a slow one
@@ -27,7 +30,56 @@ void CPgUpdateDownload::OnActivate()
     m_hrSave = S_OK;
     m_bDigesting = false;
     m_tries = Tries();
+    GoOnFromPart();
     StartTry();
+}
+
+void CPgUpdateDownload::GoOnFromPart()
+{
+    const std::string& installerPath = m_pWizard->GetInstallerPath();
+    PartRecord record;
+    // The record is trusted no further than the digest at the end.
+    if (!installerPath.empty() && ReadPartRecord(installerPath, record) &&
+        m_pWizard->PartIsOfThisUpdate(record) && !record.validator.empty() &&
+        SUCCEEDED(m_pWizard->m_installerFile.Resume(PartPath(installerPath), record.cbWritten)))
+    {
+        m_tries.validator = record.validator;
+        m_tries.cbRecorded = record.cbWritten;
+        return;
+    }
+    DeletePart(installerPath);
+}
+
+void CPgUpdateDownload::RecordPart()
+{
+    CInstallerFile& installer = m_pWizard->m_installerFile;
+    if (!installer.IsWriting() || m_tries.validator.empty())
+        return;
+    PartRecord record;
+    record.url = m_pWizard->m_installerUrl;
+    record.validator = m_tries.validator;
+    record.cbSize = m_pWizard->m_installerSize;
+    const auto& digest = installer.Expected();
+    record.sha256 = digest ? Sha256ToHex(*digest) : std::string();
+    record.cbWritten = installer.BytesWritten();
+    // Counted only once it is on the disk.
+    if (SUCCEEDED(installer.Flush()) && WritePartRecord(m_pWizard->GetInstallerPath(), record))
+        m_tries.cbRecorded = record.cbWritten;
+}
+
+void CPgUpdateDownload::KeepPart()
+{
+    RecordPart();
+    m_pWizard->m_installerFile.Release();
+}
+
+LRESULT CPgUpdateDownload::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
+{
+    // The window closed or the run ended while the installer arrived.
+    if (m_pWizard->m_installerFile.IsWriting())
+        KeepPart();
+    bHandled = FALSE;
+    return 0;
 }
 
 void CPgUpdateDownload::StartTry()
@@ -108,9 +160,13 @@ void CPgUpdateDownload::OnCancel()
         if (bCancel)
         {
             ::KillTimer(m_hWnd, kRetryTimerId);
+            // A whole file read for its digest has nothing left to fetch.
+            if (m_bDigesting)
+                m_pWizard->m_installerFile.Discard();
+            else
+                KeepPart();
             m_bDigesting = false;
             m_tries.bWaiting = false;
-            m_pWizard->m_installerFile.Discard();
             m_pWizard->FinishWithMessage(IDS_CANCELLED);
             return;
         }
@@ -227,7 +283,13 @@ void CPgUpdateDownload::OnDataArrived(IStream* pStream)
 {
     m_hrSave = SaveInstaller(pStream);
     if (FAILED(m_hrSave))
+    {
         AbortWith(m_hrSave);
+        return;
+    }
+    // Now and then, so that a crash or a power cut loses little.
+    if (m_pWizard->m_installerFile.BytesWritten() - m_tries.cbRecorded >= kRecordEveryBytes)
+        RecordPart();
 }
 
 void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, const char*)
@@ -263,8 +325,12 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
         else
             m_pWizard->m_failureLine =
                 InstallerFailureLine(hResult, *this, m_pWizard->m_installerSize);
-        // A part of an installer is no installer.
-        installer.Discard();
+        // What was written is left for the next run to go on from, unless
+        // it is already more than the installer can be.
+        if (hResult == E_DOWNLOAD_TOO_LARGE)
+            installer.Discard();
+        else
+            KeepPart();
     }
     m_pWizard->FinishWithMessage(hResult == E_ABORT ? IDS_CANCELLED : IDS_UPDATE_FAILED);
 }
@@ -277,6 +343,7 @@ bool CPgUpdateDownload::TryAgainLater(HRESULT hResult)
         return false;
     const UINT uDelayMs = RetryDelayMs(m_tries.nMade);
     m_tries.bWaiting = true;
+    RecordPart();
     ::SetTimer(m_hWnd, kRetryTimerId, uDelayMs, nullptr);
     ::SetDlgItemTextA(m_hWnd, IDC_DOWNLOAD_FIGURES,
                       FormatResourceString(IDS_RETRYING, uDelayMs / 1000).c_str());
@@ -316,7 +383,7 @@ HRESULT CPgUpdateDownload::SaveInstaller(IStream* pStream)
     CInstallerFile& installer = m_pWizard->m_installerFile;
     if (!installer.IsWriting())
     {
-        const HRESULT hr = installer.Create(m_pWizard->GetInstallerPath());
+        const HRESULT hr = installer.Create(PartPath(m_pWizard->GetInstallerPath()));
         if (FAILED(hr))
             return hr;
     }

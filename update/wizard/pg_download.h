@@ -40,6 +40,7 @@ public:
         MESSAGE_HANDLER(WM_TIMER, OnTimer)
         MESSAGE_HANDLER(kMsgHoldersFound, OnHoldersFound)
         MESSAGE_HANDLER(kMsgDigestStep, OnDigestStep)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         CHAIN_MSG_MAP(CProgressBase)
     END_MSG_MAP()
 
@@ -68,6 +69,14 @@ private:
     // checks it and goes on to the start.
     LRESULT OnDigestStep(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
+    LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // Goes on from the part that an earlier run left of this update, if it
+    // left one; deletes what it left otherwise.
+    void GoOnFromPart();
+    // Brings the record of the part written up to date, once its bytes are
+    // on the disk; KeepPart also lets the part go, for the next run.
+    void RecordPart();
+    void KeepPart();
     // Asks for the installer, or for the rest of it after a try that broke
     // off.
     void StartTry();
@@ -95,6 +104,8 @@ private:
         uint64_t cbBodyOffset = 0;
         // What tells the file of the first answer from a changed one.
         std::string validator;
+        // The bytes that the record of the part counts.
+        uint64_t cbRecorded = 0;
     };
 
     CProgressFigures m_figures;

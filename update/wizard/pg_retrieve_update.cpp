@@ -215,5 +215,6 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
     m_pWizard->m_installerUrl = info.installerUrl;
     m_pWizard->m_installerFile.Expect(info.installerSha256);
     bOffer = decision.verdict == UpdateVerdict::Offer;
+    m_pWizard->ForgetOtherParts(bOffer);
     return S_OK;
 }

@@ -6,6 +6,7 @@
 #include "framework/handles.h"
 #include "update/install/update_folder.h"
 #include "update/result_codes.h"
+#include "update/trust/built_in_keys.h"
 #include "update/update_globals.h"
 #include "update/wizard/failure_line.h"
 #include "update/wizard/resource_text.h"
@@ -287,7 +288,40 @@ HRESULT CUpdateWizard::VerifyInstallerDigest()
         m_installerFile.Discard();
         return TRUST_E_BAD_DIGEST;
     }
-    return S_OK;
+    // Only now is it the installer.
+    const HRESULT hr = m_installerFile.TakeName(GetInstallerPath());
+    if (FAILED(hr))
+    {
+        m_failureLine = SaveFailureLine(hr);
+        m_installerFile.Discard();
+    }
+    return hr;
+}
+
+bool CUpdateWizard::PartIsOfThisUpdate(const PartRecord& record) const
+{
+    const auto& digest = m_installerFile.Expected();
+    const std::string sha256 = digest ? Sha256ToHex(*digest) : std::string();
+    // Where the publisher signs, the digest names the file; elsewhere the
+    // address and the size must be the same too.
+    if (UpdatesAreSigned())
+        return digest && record.sha256 == sha256;
+    return record.cbSize == m_installerSize && record.url == m_installerUrl && record.sha256 == sha256;
+}
+
+void CUpdateWizard::ForgetOtherParts(bool bOffered)
+{
+    const std::vector<std::string> names = FindPartNames(m_updateFolder);
+    if (names.empty())
+        return;
+    const std::string installerPath = MakeInstallerPath(m_updateFolder, m_availableVersion);
+    PartRecord record;
+    if (bOffered && !installerPath.empty() &&
+        lstrcmpiA(names[0].c_str(), PathFindFileNameA(PartPath(installerPath).c_str())) == 0 &&
+        ReadPartRecord(installerPath, record) && PartIsOfThisUpdate(record))
+        return;
+    for (const std::string& name : names)
+        DeleteFileA((m_updateFolder + "\\" + name).c_str());
 }
 
 HRESULT CUpdateWizard::StartInstaller()

@@ -9,6 +9,7 @@
 #include "framework/dialog.h"
 #include "framework/handles.h"
 #include "update/install/installer_file.h"
+#include "update/install/partial_installer.h"
 #include "update/install/update_folder.h"
 #include "update/resource_ids.h"
 #include "update/update_settings.h"
@@ -82,6 +83,10 @@ public:
     // the shell starts it, still held. Each gives S_OK, or why not with
     // m_failureLine saying so.
     HRESULT VerifyInstallerSize();
+    // Whether a part left by an earlier run is of the update this run offers;
+    // a run that offers no update, or another, deletes what it finds.
+    bool PartIsOfThisUpdate(const PartRecord& record) const;
+    void ForgetOtherParts(bool bOffered);
     HRESULT VerifyInstallerDigest();
     HRESULT StartInstaller();
 
