@@ -213,6 +213,90 @@ double Megabytes(SIZE_T cb)
     return static_cast<double>(cb) / (1024.0 * 1024.0);
 }
 
+constexpr char kBenchPath[] = "/zsp/bench/setup.exe";
+
+// A run of the updater whose installer transfer the server cuts once at
+// half: the seconds from Next until the installer runs, and the bytes
+// fetched beyond the installer's own.
+Run RunCutOnce(const std::string& installer, long long* pcbAgain)
+{
+    testsupport::ServeFile(kBenchPath, installer, "cut " + std::to_string(installer.size() / 2));
+    const unsigned long long cbBefore = testsupport::BytesSent(kBenchPath);
+    double dNotes = 0;
+    const Run run = RunUpdater(&dNotes);
+    *pcbAgain = static_cast<long long>(testsupport::BytesSent(kBenchPath) - cbBefore) -
+                static_cast<long long>(installer.size());
+    testsupport::ServeFile(kBenchPath, installer);
+    return run;
+}
+
+// A run stopped by the user at half, then the next run: the bytes the
+// second run fetched.
+bool RunStoppedAtHalf(const std::string& installer, unsigned long long* pcbSecond)
+{
+    testsupport::ServeFile(kBenchPath, installer, "pause " + std::to_string(installer.size() / 2) + " 600");
+    ClearPlatformCache();
+    testsupport::ChildProcess child;
+    if (!child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"))
+        return false;
+    testsupport::WizardDriver driver(child.Id());
+    if (!driver.WaitForPage(WizardPage::NextAction, kTimeoutMs))
+        return false;
+    driver.Press(302);
+    char szLocal[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, szLocal)))
+        return false;
+    const fs::path part = fs::path(szLocal) / "Vexil ZSP" / "Update" / "vxzsp-2.5.0.301.exe.part";
+    std::error_code ec;
+    if (!testsupport::WaitUntil(
+            [&]() { return fs::file_size(part, ec) >= installer.size() / 2 && !ec; }, kTimeoutMs))
+        return false;
+    driver.Press(300);
+    HWND hBox = driver.WaitForMessageBox(kTimeoutMs);
+    if (hBox == nullptr)
+        return false;
+    testsupport::ClickDialogButton(hBox, IDYES);
+    if (!driver.WaitForPage(WizardPage::Finish, kTimeoutMs))
+        return false;
+    driver.Press(301);
+    child.WaitForExit(kTimeoutMs);
+    testsupport::ServeFile(kBenchPath, installer);
+    const unsigned long long cbAfterFirst = testsupport::BytesSent(kBenchPath);
+    double dNotes = 0;
+    const Run second = RunUpdater(&dNotes);
+    *pcbSecond = testsupport::BytesSent(kBenchPath) - cbAfterFirst;
+    return second.ok;
+}
+
+// What a cut costs: once in the same run, and a run stopped at half.
+struct ResumeFigures
+{
+    Run cut;
+    long long cbFetchedAgain = 0;
+    bool bStoppedOk = false;
+    unsigned long long cbSecondRun = 0;
+};
+
+ResumeFigures MeasureResume(const std::string& installer)
+{
+    ResumeFigures figures;
+    figures.cut = RunCutOnce(installer, &figures.cbFetchedAgain);
+    figures.bStoppedOk = RunStoppedAtHalf(installer, &figures.cbSecondRun);
+    return figures;
+}
+
+void PrintResume(const ResumeFigures& figures, size_t cbInstaller, double dUncut)
+{
+    // The page waits this long before its second try.
+    constexpr double kPause = 2.0;
+    std::printf("cut once at half: Next to up   %8.2f s   (%.3f of uncut + %.0f s pause)\n",
+                figures.cut.seconds, figures.cut.seconds / (dUncut + kPause), kPause);
+    std::printf("cut once at half: fetched again %7lld bytes\n", figures.cbFetchedAgain);
+    std::printf("stopped at half: next run took %8.1f MB   (%+lld bytes beyond half)\n",
+                Megabytes(figures.cbSecondRun),
+                static_cast<long long>(figures.cbSecondRun) - static_cast<long long>(cbInstaller / 2));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -225,8 +309,8 @@ int main(int argc, char** argv)
     testsupport::WriteString(HKEY_LOCAL_MACHINE, testsupport::kSettingsKey, "Version", "2.4.2.218");
 
     const std::string installer = MakeInstaller(nMegabytes * 1024 * 1024);
-    const std::string url = testsupport::HttpUrl("/zsp/bench/setup.exe");
-    testsupport::ServeFile("/zsp/bench/setup.exe", installer);
+    const std::string url = testsupport::HttpUrl(kBenchPath);
+    testsupport::ServeFile(kBenchPath, installer);
     testsupport::ServeFile("/zsp/update.txt", "2.5.0.301\r\n" + std::to_string(installer.size()) +
                                                   "\r\n" + testsupport::HttpUrl("/zsp/notes.html") +
                                                   "\r\n" + url + "\r\n" +
@@ -257,8 +341,15 @@ int main(int argc, char** argv)
         updaterPeak.privateBytes = std::max(updaterPeak.privateBytes, u.peak.privateBytes);
         updaterPeak.workingSet = std::max(updaterPeak.workingSet, u.peak.workingSet);
     }
+    const ResumeFigures resume = MeasureResume(installer);
     testsupport::ClearHttpRoot();
     ClearPlatformCache();
+    if (!resume.cut.ok || !resume.bStoppedOk)
+    {
+        std::fprintf(stderr, "bench: the cut rounds failed (cut once %s, stopped at half %s)\n",
+                     resume.cut.ok ? "ok" : "failed", resume.bStoppedOk ? "ok" : "failed");
+        return 1;
+    }
 
     const double dMegabytes = Megabytes(installer.size());
     const double dTransfer = Median(bare), dHash = Median(bareHash), dStart = Median(bareStart);
@@ -282,5 +373,6 @@ int main(int argc, char** argv)
                 Megabytes(updaterPeak.privateBytes),
                 Megabytes(updaterPeak.privateBytes) - Megabytes(barePeak.privateBytes));
     std::printf("peak working set: updater      %8.1f MB\n", Megabytes(updaterPeak.workingSet));
+    PrintResume(resume, installer.size(), dUpdater);
     return 0;
 }
