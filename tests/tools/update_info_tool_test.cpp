@@ -387,11 +387,49 @@ TEST_F(UpdateInfoToolTest, CheckRefusesExpiredInformationAndAddressesTheUpdaterW
          "the installer address (field 4) \"\\\\server\\share\\setup.exe\" is not an http:// or https:// address"},
         {"2.5.0.301 10kB file:///C:/setup.exe",
          "the installer address (field 4) \"file:///C:/setup.exe\" is not an http:// or https:// address"},
+        {"2.5.0.301 10 https://h/n https://h/s mirror=https://m/s mirror=http://m/s",
+         "the mirror \"http://m/s\" is not an https:// address: the updater would reject the file before"},
+        {"2.5.0.301 10 https://h/n https://h/s mirror=file:///C:/s", "does not give an http:// or https:// address"},
+        {"2.5.0.301 10 https://h/n https://h/s mirror=https://m/s mirror=https://m/s", "is given more than once"},
+        {"2.5.0.301 10 https://h/n https://h/s mirror=https://1/s mirror=https://2/s mirror=https://3/s "
+         "mirror=https://4/s mirror=https://5/s", "more than 4 mirror= tokens, from \"mirror=https://5/s\" on"},
     };
     for (const Case& c : cases)
         EXPECT_RUN(CheckBody(c.pszBody), 1, c.pszMessage);
     // An expiry still ahead is no word the updater ignores.
     EXPECT_EQ(CheckBody("2.5.0.301 10 https://h/n https://h/s expires=2099-01-01T00:00:00Z").dwExitCode, 0u);
+}
+
+TEST_F(UpdateInfoToolTest, WriteGivesMirrorsThatCheckListsAndRefusesAnyTheUpdaterWouldNot)
+{
+    const std::string write = "write --installer " + Quoted(MakeFileOfSize("setup.exe", 10)) +
+                              " --version 2.5.0.301 --notes https://h/n --url https://h/s --mirror https://m/s";
+    const std::string info = PathOf("update.txt");
+    EXPECT_RUN(Run(write + " --mirror http://127.0.0.1/s --out " + Quoted(info)), 0, "vxzsp-2.5.0.301.exe");
+    EXPECT_EQ(testsupport::ReadFileBytes(info),
+              "2.5.0.301\r\n10\r\nhttps://h/n\r\nhttps://h/s\r\nmirror=https://m/s\r\nmirror=http://127.0.0.1/s\r\n");
+    const ToolRun check = Run("check " + Quoted(info));
+    EXPECT_EQ(check.dwExitCode, 0u) << Describe(check);
+    const size_t nInstaller = check.out.find("installer address  https://h/s");
+    const size_t nFirst = check.out.find("mirror             https://m/s");
+    const size_t nSecond = check.out.find("mirror             http://127.0.0.1/s");
+    EXPECT_TRUE(nInstaller < nFirst && nFirst < nSecond && nSecond != std::string::npos) << Describe(check);
+
+    const std::string other = PathOf("other.txt");
+    const struct
+    {
+        const char* pszMore;
+        const char* pszMessage;
+    } refused[] = {
+        {" --mirror http://m2/s", "the mirror \"http://m2/s\" is not an https:// address"},
+        {" --mirror https://h/s", "is the installer address itself"},
+        {" --mirror https://m/s", "is given twice"},
+        {" --mirror https://2/s --mirror https://3/s --mirror https://4/s --mirror https://5/s",
+         "5 mirrors are given, more than 4"},
+    };
+    for (const auto& r : refused)
+        EXPECT_RUN(Run(write + r.pszMore + " --out " + Quoted(other)), 1, r.pszMessage);
+    EXPECT_FALSE(std::ifstream(other).good()) << "a failed write left a file behind";
 }
 
 TEST_F(UpdateInfoToolTest, CheckComparesTheInstallerWithTheAnnouncedSize)

@@ -21,6 +21,7 @@ struct DecisionCase
     RunMode mode;
     UpdateVerdict verdict;
     bool bNewHighest;
+    const char* pszMirror; // null: none; else the second mirror, after a secure one
 };
 
 constexpr auto F = UpdateInfoFault::None;
@@ -47,6 +48,12 @@ const DecisionCase kCases[] = {
      UpdateVerdict::InsecureAddress, false},
     {"no keys, installer over plain http", F, false, UpdateTrust::Unsigned, kHttp, 0, "0.0.0",
      "2.4.2", "0.0.0", M, UpdateVerdict::InsecureAddress, false},
+    {"keys, a mirror over plain http", F, true, T, kHttps, kLater, "0.0.0", "2.4.2", "0.0.0", M,
+     UpdateVerdict::InsecureAddress, false, kHttp},
+    {"no keys, a mirror over plain http", F, false, UpdateTrust::Unsigned, kHttps, 0, "0.0.0",
+     "2.4.2", "0.0.0", M, UpdateVerdict::InsecureAddress, false, kHttp},
+    {"keys, mirrors over https and loopback http", F, true, T, kHttps, kLater, "0.0.0", "2.4.2",
+     "0.0.0", M, UpdateVerdict::Offer, true, "http://127.0.0.1/setup.exe"},
     {"expired at this very tick", F, true, T, kHttps, kNow, "0.0.0", "2.4.2", "0.0.0", M,
      UpdateVerdict::Expired, false},
     {"expired without keys", F, false, UpdateTrust::Unsigned, kHttps, kNow - 1, "0.0.0", "2.4.2",
@@ -79,6 +86,8 @@ TEST(UpdateDecision, EachReasonFromItsInputs)
         info.installerUrl = row.pszInstallerUrl;
         if (row.expires != 0)
             info.expires = row.expires;
+        if (row.pszMirror != nullptr)
+            info.mirrors = {"https://m.test/setup.exe", row.pszMirror};
         UpdateFacts facts;
         facts.pInfo = row.fault == F ? &info : nullptr;
         facts.fault = row.fault;

@@ -151,6 +151,27 @@ TEST(UpdateInfo, TheInstallerAddressIsAWebAddress)
     EXPECT_TRUE(Read("2.5.0.301 10 file:///C:/notes.html http://h/s", info));
 }
 
+TEST(UpdateInfo, ReadsUpToFourMirrorsInOrderAndRefusesAnyOther)
+{
+    UpdateInfo info;
+    const std::string four =
+        "mirror=https://b/s sha256=" + kDigest + " mirror=http://a/s mirror=http://c/s mirror=http://d/s";
+    ASSERT_TRUE(Read(kFields + four, info));
+    EXPECT_EQ(info.mirrors, (std::vector<std::string>{"https://b/s", "http://a/s", "http://c/s", "http://d/s"}));
+    // Not a web address, a repeat, a fifth: the fault names the token.
+    const std::string refused[] = {"mirror=", "mirror=file:///C:/s.exe", "mirror=http://a/s mirror=http://a/s",
+                                   four + " mirror=http://e/s"};
+    for (const std::string& tokens : refused)
+    {
+        UpdateInfoReading reading;
+        const std::string text = kFields + tokens;
+        EXPECT_FALSE(ReadUpdateInfo(text.data(), text.size(), info, reading));
+        EXPECT_EQ(reading.fault, UpdateInfoFault::Mirror) << tokens;
+        EXPECT_EQ(reading.word, tokens.substr(tokens.rfind(' ') + 1)) << tokens;
+        EXPECT_EQ(reading.bRepeated, &tokens == &refused[2]) << tokens;
+    }
+}
+
 TEST(UpdateInfo, ReadsTheExpiryAsTicksSince1601)
 {
     UpdateInfo info;

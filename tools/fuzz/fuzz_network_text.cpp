@@ -1,7 +1,8 @@
 // Native fuzz target for the updater's readers of network text: the update
-// information with its digest, expiry and signature tokens, the version it
+// information with its digest, expiry, mirror and signature tokens, the version it
 // names, and the Content-Range of a resumed download. Built with the host compiler by scripts/fuzz, never for
 // the target.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -89,6 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         Check(info.signature || info.signedBytes.empty());
         // Only a web address is ever given to the shell as the installer's.
         Check(IsWebAddress(info.installerUrl));
+        // And only web addresses as its mirrors, few and each once.
+        Check(info.mirrors.size() <= kMaxMirrors);
+        for (size_t i = 0; i < info.mirrors.size(); ++i)
+            Check(IsWebAddress(info.mirrors[i]) &&
+                  std::find(info.mirrors.begin(), info.mirrors.begin() + i, info.mirrors[i]) ==
+                      info.mirrors.begin() + i);
         // An expiry reads back from the one spelling it is written in.
         uint64_t ticks = 0;
         Check(!info.expires ||

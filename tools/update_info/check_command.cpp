@@ -64,6 +64,8 @@ void PrintFields(const UpdateInfo& info, uint64_t now)
     std::printf("installer size     %lu bytes\n", static_cast<unsigned long>(info.installerSize));
     std::printf("release notes      %s\n", info.releaseNotesUrl.c_str());
     std::printf("installer address  %s\n", info.installerUrl.c_str());
+    for (const std::string& mirror : info.mirrors)
+        std::printf("mirror             %s\n", mirror.c_str());
     std::printf("saved as           %s\n", InstallerFileName(version).c_str());
     if (info.installerSha256)
         std::printf("installer SHA-256  %s\n", Sha256ToHex(*info.installerSha256).c_str());
@@ -171,11 +173,23 @@ void ReportTrust(UpdateTrust trust, const CUpdateKeys& keys, CReport& report)
 }
 
 // http to this computer itself never leaves it, and counts as secure.
-void ReportInsecureAddress(const UpdateInfo& info, CReport& report)
+void ReportInsecureAddress(const std::string& what, const std::string& url, CReport& report)
 {
-    report.Error("the installer address (field 4) " + Quote(info.installerUrl) +
+    report.Error(what + " " + Quote(url) +
                  " is not an https:// address: the updater would reject the file before "
                  "downloading anything");
+}
+
+// Every address the installer may come from, each named.
+void ReportInsecureAddresses(const UpdateInfo& info, CReport& report)
+{
+    if (!IsSecureWebAddress(info.installerUrl))
+        ReportInsecureAddress("the installer address (field 4)", info.installerUrl, report);
+    for (const std::string& mirror : info.mirrors)
+    {
+        if (!IsSecureWebAddress(mirror))
+            ReportInsecureAddress("the mirror", mirror, report);
+    }
 }
 
 void ReportNoExpiry(bool bKeys, const CUpdateKeys& keys, CReport& report)
@@ -213,8 +227,7 @@ void ReportDecision(const UpdateFacts& facts, const CUpdateKeys& keys, const Che
         ReportTrust(facts.trust, keys, report);
     if (!info.expires && (facts.bKeysBuiltIn || info.signature))
         ReportNoExpiry(facts.bKeysBuiltIn, keys, report);
-    if (!IsSecureWebAddress(info.installerUrl))
-        ReportInsecureAddress(info, report);
+    ReportInsecureAddresses(info, report);
     if (HasExpired(info, facts.now))
         ReportExpired(info, facts.now, report);
 }

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <locale>
 #include <sstream>
+
+#include "update/info/web_address.h"
 
 namespace infotool {
 
@@ -19,6 +22,21 @@ const char* const kFieldNames[] = {
 constexpr size_t kFieldCount = sizeof(kFieldNames) / sizeof(kFieldNames[0]);
 
 const char kRejected[] = ": the updater would reject the file";
+
+// A mirror= token refused: a repeat, no web address, or one too many.
+void ExplainMirror(const UpdateInfoReading& reading, CReport& report)
+{
+    const std::string& word = reading.word;
+    if (reading.bRepeated)
+        report.Error("the token " + Quote(word) + " is given more than once" + kRejected);
+    else if (!IsWebAddress(word.substr(std::strlen(kMirrorToken))))
+        report.Error("the token " + Quote(word) +
+                     " does not give an http:// or https:// address: the updater does not start "
+                     "an installer from a shared folder or a file: address" + kRejected);
+    else
+        report.Error("the file has more than " + std::to_string(kMaxMirrors) +
+                     " mirror= tokens, from " + Quote(word) + " on" + kRejected);
+}
 
 // How the reader's unsigned extraction takes the size word on its own.
 struct SizeReading
@@ -121,6 +139,9 @@ void ExplainRejection(const std::string& path, const UpdateInfoReading& reading,
                          : "the token " + Quote(word) +
                                " does not give a UTC time such as expires=2027-01-07T12:00:00Z" +
                                kRejected);
+        return;
+    case UpdateInfoFault::Mirror:
+        ExplainMirror(reading, report);
         return;
     case UpdateInfoFault::Signature:
         report.Error("the signature= token does not hold standard base64 with padding" +

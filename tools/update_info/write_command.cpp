@@ -2,7 +2,9 @@
 // the updater would misread any part of it.
 #include <cstdint>
 #include <optional>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "framework/system_text.h"
 #include "tools/update_info/commands.h"
@@ -29,6 +31,7 @@ struct WriteRequest
     std::string versionText;
     std::string notesUrl;
     std::string installerUrl;
+    std::vector<std::string> mirrors;
     std::optional<std::string> keyPath;
     std::optional<std::string> outPath;
     // UTC ticks, to the second as the token is written.
@@ -55,7 +58,8 @@ bool ReadDays(const std::string& text, unsigned long& nDays)
 bool ReadRequest(int argc, char** argv, WriteRequest& request, std::string& problem)
 {
     const CommandOptions accepted = {
-        {"--installer", "--version", "--notes", "--url", "--expires-in", "--key", "--out"}, ""};
+        {"--installer", "--version", "--notes", "--url", "--mirror", "--expires-in", "--key", "--out"},
+        "--mirror"};
     CommandLine line;
     if (!ParseCommandLine(argc, argv, accepted, line, problem))
         return false;
@@ -76,6 +80,7 @@ bool ReadRequest(int argc, char** argv, WriteRequest& request, std::string& prob
     request.versionText = line.options["--version"];
     request.notesUrl = line.options["--notes"];
     request.installerUrl = line.options["--url"];
+    request.mirrors = line.repeated;
     request.keyPath = OptionalValue(line, "--key");
     request.outPath = OptionalValue(line, "--out");
     const std::optional<std::string> days = OptionalValue(line, "--expires-in");
@@ -124,21 +129,46 @@ void CheckVersion(const std::string& text, CReport& report, VersionNumber& versi
         WarnIfReadDifferently(text, version, report);
 }
 
+// An address the installer is downloaded from: the installer's own or a
+// mirror, which the updater holds to the same rules.
+void CheckInstallerAddress(const std::string& url, const std::string& what, CReport& report)
+{
+    if (!CheckSingleWord(url, what, report))
+        return;
+    if (!IsWebAddress(url))
+        report.Error(what + " " + Quote(url) +
+                     " is not an http:// or https:// address: the updater would reject the file");
+    else if (!IsSecureWebAddress(url))
+        report.Error(what + " " + Quote(url) +
+                     " is not an https:// address: the updater would reject the file");
+}
+
+void CheckMirrors(const WriteRequest& request, CReport& report)
+{
+    const std::vector<std::string>& mirrors = request.mirrors;
+    if (mirrors.size() > kMaxMirrors)
+        report.Error(std::to_string(mirrors.size()) + " mirrors are given, more than " +
+                     std::to_string(kMaxMirrors) + ": the updater would reject the file");
+    for (auto it = mirrors.begin(); it != mirrors.end(); ++it)
+    {
+        CheckInstallerAddress(*it, "the mirror", report);
+        if (*it == request.installerUrl)
+            report.Error("the mirror " + Quote(*it) +
+                         " is the installer address itself: give only other addresses");
+        else if (std::find(mirrors.begin(), it, *it) != it)
+            report.Error("the mirror " + Quote(*it) +
+                         " is given twice: the updater would reject the file");
+    }
+}
+
 void CheckAddresses(const WriteRequest& request, CReport& report)
 {
     const std::string& notes = request.notesUrl;
     if (CheckSingleWord(notes, "the release-notes address", report) && !IsSecureWebAddress(notes))
         report.Error("the release-notes address " + Quote(notes) +
                      " is not an https:// address: the updater would not show the release notes");
-    const std::string& url = request.installerUrl;
-    if (!CheckSingleWord(url, "the installer address", report))
-        return;
-    if (!IsWebAddress(url))
-        report.Error("the installer address " + Quote(url) +
-                     " is not an http:// or https:// address: the updater would reject the file");
-    else if (!IsSecureWebAddress(url))
-        report.Error("the installer address " + Quote(url) +
-                     " is not an https:// address: the updater would reject the file");
+    CheckInstallerAddress(request.installerUrl, "the installer address", report);
+    CheckMirrors(request, report);
 }
 
 void LoadPrivateKey(const std::string& path, CUpdateSigner& signer, CReport& report)
@@ -174,6 +204,8 @@ std::string MakeBody(const WriteRequest& request, uint64_t cbInstaller, const Sh
         body += kSha256Token + Sha256ToHex(digest) + "\r\n";
     if (request.expires)
         body += kExpiresToken + UtcTimeText(*request.expires) + "\r\n";
+    for (const std::string& mirror : request.mirrors)
+        body += kMirrorToken + mirror + "\r\n";
     return body;
 }
 

@@ -12,6 +12,19 @@ UpdateDecision Verdict(UpdateVerdict verdict, const VersionNumber& offered = Ver
     return decision;
 }
 
+// Every address the installer may come from: a mirror is no less trusted.
+bool AreAddressesSecure(const UpdateInfo& info)
+{
+    if (!IsSecureWebAddress(info.installerUrl))
+        return false;
+    for (const std::string& mirror : info.mirrors)
+    {
+        if (!IsSecureWebAddress(mirror))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 UpdateDecision DecideUpdate(const UpdateFacts& facts)
@@ -30,8 +43,8 @@ UpdateDecision DecideUpdate(const UpdateFacts& facts)
     // The installer comes only over a connection that nobody on the way can
     // read or change. With keys, a swapped installer would be caught by its
     // digest, but only once all of it had come; without them, the
-    // connection is all that protects it.
-    if (!IsSecureWebAddress(info.installerUrl))
+    // connection is all that protects it. The same holds for each mirror.
+    if (!AreAddressesSecure(info))
         return Verdict(UpdateVerdict::InsecureAddress, offered);
     if (info.expires && facts.now >= *info.expires)
         return Verdict(UpdateVerdict::Expired, offered);

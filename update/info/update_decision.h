@@ -29,7 +29,7 @@ enum class UpdateVerdict
     NotWebAddress,   // the installer's address is not an http or https address
     Untrusted,       // keys are built in, and none of them vouches for it
     NoExpiry,        // keys are built in, and the signed file never expires
-    InsecureAddress, // the installer would come over plain http from another host
+    InsecureAddress, // the installer or a mirror would come over plain http from another host
     Expired,         // its expiry time has passed: it may be an old file served again
     RolledBack,      // signed, but announcing less than signed information did before
 };

@@ -1,5 +1,6 @@
 #include "update/info/update_info.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -150,6 +151,18 @@ size_t Offset(std::istream& in, const std::string& text)
     return in.eof() ? text.size() : static_cast<size_t>(in.tellg());
 }
 
+// A mirror is handed to the downloader as the installer's address is, so
+// it meets the same rule; a repeat or a fifth would only hide a mistake.
+UpdateInfoFault ReadMirror(const std::string& url, UpdateInfo& read, UpdateInfoReading& reading)
+{
+    std::vector<std::string>& mirrors = read.mirrors;
+    reading.bRepeated = std::find(mirrors.begin(), mirrors.end(), url) != mirrors.end();
+    if (reading.bRepeated || mirrors.size() == kMaxMirrors || !IsWebAddress(url))
+        return UpdateInfoFault::Mirror;
+    mirrors.push_back(url);
+    return UpdateInfoFault::None;
+}
+
 // One token after the fields, other than the signature. A word that names
 // no token is ignored.
 UpdateInfoFault ReadToken(const std::string& token, UpdateInfo& read, UpdateInfoReading& reading)
@@ -169,6 +182,10 @@ UpdateInfoFault ReadToken(const std::string& token, UpdateInfo& read, UpdateInfo
         if (reading.bRepeated || !ParseUtcTime(token.substr(std::strlen(kExpiresToken)), ticks))
             return UpdateInfoFault::Expiry;
         read.expires = ticks;
+    }
+    else if (StartsWith(token, kMirrorToken))
+    {
+        return ReadMirror(token.substr(std::strlen(kMirrorToken)), read, reading);
     }
     else
     {

@@ -1,8 +1,11 @@
 // The update information: a short text of four white-space-separated
 // fields, the newest version, the installer's size in bytes, the address of
 // the release notes and the address of the installer. After them a publisher
-// may add two tokens that readers of the four fields ignore:
+// may add tokens that readers of the four fields ignore:
 //   sha256=<64 hexadecimal digits>   the installer's SHA-256
+//   expires=<YYYY-MM-DDThh:mm:ssZ>   the UTC time from which it is refused
+//   mirror=<web address>             another address of the same installer;
+//                                    up to kMaxMirrors, each named once
 //   signature=<base64>               a DER ECDSA P-256 signature with SHA-256
 //                                    of every byte before this token; it is
 //                                    the last token of the file
@@ -32,6 +35,8 @@ struct UpdateInfo
     uint32_t installerSize = 0;
     std::string releaseNotesUrl;
     std::string installerUrl;
+    // Other addresses of the same installer, in the order written.
+    std::vector<std::string> mirrors;
     std::optional<Sha256Digest> installerSha256;
     // When the file expires: UTC, 100-nanosecond ticks since 1 January 1601.
     std::optional<uint64_t> expires;
@@ -52,6 +57,7 @@ enum class UpdateInfoFault
     InstallerAddress, // the installer's address is not an http or https address
     Digest,           // a sha256= token is malformed or given twice
     Expiry,           // an expires= token is malformed or given twice
+    Mirror,           // a mirror= token is no web address, repeated or one too many
     Signature,        // the signature= token is not canonical base64
     AfterSignature,   // something other than white space follows the signature
 };
@@ -77,6 +83,9 @@ struct UpdateInfoReading
 // update information.
 constexpr size_t kMaxUpdateInfoSize = 64 * 1024;
 
+// The most mirror= tokens a file may hold.
+constexpr size_t kMaxMirrors = 4;
+
 // Editors on Windows often save text with this mark first; it is skipped.
 constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 bool StartsWithByteOrderMark(const std::string& text);
@@ -94,6 +103,7 @@ bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info,
 // The name of the token and what follows it, e.g. "sha256=" + 64 digits.
 constexpr char kSha256Token[] = "sha256=";
 constexpr char kExpiresToken[] = "expires=";
+constexpr char kMirrorToken[] = "mirror=";
 constexpr char kSignatureToken[] = "signature=";
 std::string Sha256ToHex(const Sha256Digest& digest);
 
