@@ -127,3 +127,6 @@
 // In place of the download's figures while it waits to try again; %u the
 // seconds it waits.
 #define IDS_RETRYING 227
+// A failure line of the installer's download, %s, followed by the address
+// tried last, %s, where the information named mirrors.
+#define IDS_FAIL_AT_ADDRESS 228

@@ -276,6 +276,20 @@ TEST_F(DownloadRunTest, ARunOfferingAnotherVersionDeletesThePart)
     EXPECT_FALSE(fs::exists(PartRecordPath()));
 }
 
+// An address that refuses hands the installer over to the next one.
+TEST_F(DownloadRunTest, AMirrorTakesOverWhereTheInstallerAddressFails)
+{
+    testsupport::ServeFile("/zsp/update.txt", UpdateInfoText() + "mirror=" +
+                                                  testsupport::HttpUrl("/zsp/mirror/setup.exe") + "\r\n");
+    testsupport::ServeFile(kInstallerUrlPath, m_installer, "status 404");
+    testsupport::ServeFile("/zsp/mirror/setup.exe", m_installer);
+    StartAndChooseInstall();
+    DWORD dwExit = 1;
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
+    ASSERT_NO_FATAL_FAILURE(ExpectStartedAloneAsVerified());
+    EXPECT_EQ(testsupport::BytesSent("/zsp/mirror/setup.exe"), m_installer.size());
+}
+
 // Five tries, each cut short, and the last failure is the one shown.
 TEST_F(DownloadRunTest, ADownloadCutAtEveryTryEndsAfterFiveTries)
 {

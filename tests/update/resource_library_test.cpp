@@ -64,7 +64,7 @@ const StringSpec kStrings[] = {
     {IDS_FAIL_INSECURE_ADDRESS, ""},
     {IDS_FAIL_REPLACED, ""},        {IDS_FAIL_FOLDER_NOT_EMPTY, "s"},
     {IDS_NOTES_NOT_SECURE, "s"},    {IDS_UPDATE_UNTRUSTED, ""},     {IDS_FAIL_NO_EXPIRY, ""},
-    {IDS_RETRYING, "u"},
+    {IDS_RETRYING, "u"},            {IDS_FAIL_AT_ADDRESS, "ss"},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".

@@ -23,5 +23,6 @@ std::string RangeRequestHeaders(uint64_t cbFrom, const std::string& validator)
 {
     if (cbFrom == 0)
         return std::string();
-    return "Range: bytes=" + std::to_string(cbFrom) + "-\r\nIf-Range: " + validator + "\r\n";
+    const std::string range = "Range: bytes=" + std::to_string(cbFrom) + "-\r\n";
+    return validator.empty() ? range : range + "If-Range: " + validator + "\r\n";
 }

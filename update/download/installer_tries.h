@@ -32,5 +32,6 @@ bool IsWorthAnotherTry(HRESULT hr);
 std::string ValidatorOf(const std::string& etag, const std::string& lastModified);
 
 // The request headers for the bytes from cbFrom on, or none for the whole
-// file.
+// file; without a validator, the range is asked for whatever the file is
+// now (for another server's copy, where the digest decides).
 std::string RangeRequestHeaders(uint64_t cbFrom, const std::string& validator);

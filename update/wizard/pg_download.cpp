@@ -9,8 +9,8 @@
 #include "update/wizard/update_wizard.h"
 
 namespace {
-// How often, in bytes written, the record of the part is brought up to date.
-constexpr uint64_t kRecordEveryBytes = 4 * 1024 * 1024;
+// How often the record of the part is brought up to date while it grows.
+constexpr DWORD kRecordEveryMs = 10 * 1000;
 // The question before cancelling carries this much of the wizard's title.
 constexpr int kCancelCaptionChars = 126;
 // A download that receives nothing for this long is given up; a slow one
@@ -30,6 +30,7 @@ void CPgUpdateDownload::OnActivate()
     m_hrSave = S_OK;
     m_bDigesting = false;
     m_tries = Tries();
+    m_tries.dwRecordedMs = GetTickCount();
     GoOnFromPart();
     StartTry();
 }
@@ -44,7 +45,8 @@ void CPgUpdateDownload::GoOnFromPart()
         SUCCEEDED(m_pWizard->m_installerFile.Resume(PartPath(installerPath), record.cbWritten)))
     {
         m_tries.validator = record.validator;
-        m_tries.cbRecorded = record.cbWritten;
+        m_tries.nAddress = m_pWizard->InstallerAddressIndex(record.url);
+        m_tries.validatorAddress = m_tries.nAddress;
         return;
     }
     DeletePart(installerPath);
@@ -56,15 +58,16 @@ void CPgUpdateDownload::RecordPart()
     if (!installer.IsWriting() || m_tries.validator.empty())
         return;
     PartRecord record;
-    record.url = m_pWizard->m_installerUrl;
+    record.url = m_pWizard->InstallerAddress(m_tries.validatorAddress);
     record.validator = m_tries.validator;
     record.cbSize = m_pWizard->m_installerSize;
     const auto& digest = installer.Expected();
     record.sha256 = digest ? Sha256ToHex(*digest) : std::string();
     record.cbWritten = installer.BytesWritten();
     // Counted only once it is on the disk.
-    if (SUCCEEDED(installer.Flush()) && WritePartRecord(m_pWizard->GetInstallerPath(), record))
-        m_tries.cbRecorded = record.cbWritten;
+    m_tries.dwRecordedMs = GetTickCount();
+    if (SUCCEEDED(installer.Flush()))
+        WritePartRecord(m_pWizard->GetInstallerPath(), record);
 }
 
 void CPgUpdateDownload::KeepPart()
@@ -86,14 +89,21 @@ void CPgUpdateDownload::StartTry()
 {
     CInstallerFile& installer = m_pWizard->m_installerFile;
     ++m_tries.nMade;
-    // Without a validator, the bytes of another file could be joined to
-    // these: the file starts again.
-    m_tries.cbAskedFrom =
-        installer.IsWriting() && !m_tries.validator.empty() ? installer.BytesWritten() : 0;
+    // The same server's validator tells whether its file is still the one
+    // the bytes came from. Another server's file is joined on only where a
+    // digest decides at the end; otherwise, as without a validator, the file
+    // starts again.
+    const bool bSameServer =
+        !m_tries.validator.empty() && m_tries.validatorAddress == m_tries.nAddress;
+    const bool bDigestDecides = installer.Expected().has_value();
+    m_tries.cbAskedFrom = installer.IsWriting() && (bSameServer || bDigestDecides)
+                              ? installer.BytesWritten()
+                              : 0;
     m_tries.cbBodyOffset = 0;
-    SetRequestHeaders(RangeRequestHeaders(m_tries.cbAskedFrom, m_tries.validator));
+    SetRequestHeaders(RangeRequestHeaders(m_tries.cbAskedFrom,
+                                          bSameServer ? m_tries.validator : std::string()));
     // A part of the file is never taken from the cache.
-    Download(m_pWizard->m_installerUrl.c_str(), m_tries.cbAskedFrom != 0);
+    Download(m_pWizard->InstallerAddress(m_tries.nAddress).c_str(), m_tries.cbAskedFrom != 0);
 }
 
 void CPgUpdateDownload::OnAnswered()
@@ -111,12 +121,10 @@ void CPgUpdateDownload::OnAnswered()
     }
     m_tries.bAnswered = true;
     m_tries.cbBodyOffset = *offset;
-    if (*offset == 0)
-    {
-        m_tries.validator = ValidatorOf(ResponseHeader("ETag"), ResponseHeader("Last-Modified"));
-        if (m_tries.cbAskedFrom != 0)
-            m_figures.Restart(GetTickCount());
-    }
+    m_tries.validator = ValidatorOf(ResponseHeader("ETag"), ResponseHeader("Last-Modified"));
+    m_tries.validatorAddress = m_tries.nAddress;
+    if (*offset == 0 && m_tries.cbAskedFrom != 0)
+        m_figures.Restart(GetTickCount());
     CInstallerFile& installer = m_pWizard->m_installerFile;
     if (installer.IsWriting())
     {
@@ -287,8 +295,9 @@ void CPgUpdateDownload::OnDataArrived(IStream* pStream)
         AbortWith(m_hrSave);
         return;
     }
-    // Now and then, so that a crash or a power cut loses little.
-    if (m_pWizard->m_installerFile.BytesWritten() - m_tries.cbRecorded >= kRecordEveryBytes)
+    // Now and then, so that a crash or a power cut loses little; seldom, as
+    // the flush before it waits for the disk.
+    if (GetTickCount() - m_tries.dwRecordedMs >= kRecordEveryMs)
         RecordPart();
 }
 
@@ -325,6 +334,11 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
         else
             m_pWizard->m_failureLine =
                 InstallerFailureLine(hResult, *this, m_pWizard->m_installerSize);
+        // Where there were several, the line says which address failed last.
+        if (m_pWizard->InstallerAddressCount() > 1)
+            m_pWizard->m_failureLine = FormatResourceString(
+                IDS_FAIL_AT_ADDRESS, m_pWizard->m_failureLine.c_str(),
+                m_pWizard->InstallerAddress(m_tries.nAddress).c_str());
         // What was written is left for the next run to go on from, unless
         // it is already more than the installer can be.
         if (hResult == E_DOWNLOAD_TOO_LARGE)
@@ -337,10 +351,27 @@ void CPgUpdateDownload::OnDownloadComplete(IStream* pStream, HRESULT hResult, co
 
 bool CPgUpdateDownload::TryAgainLater(HRESULT hResult)
 {
-    // A server that never answered is not there; one that did and broke
-    // off is tried again, from where it stopped.
-    if (!m_tries.bAnswered || m_tries.nMade >= kMaxInstallerTries || !IsWorthAnotherTry(hResult))
+    if (m_tries.nMade >= kMaxInstallerTries || hResult == E_ABORT ||
+        hResult == E_DOWNLOAD_TOO_LARGE)
         return false;
+    // A try that fails at one address goes on at the next, at once where
+    // this one refused; with no other, a server that never answered is not
+    // there, and an error status is its answer.
+    const int nAddresses = m_pWizard->InstallerAddressCount();
+    const bool bOther = m_tries.nAddress + 1 < nAddresses;
+    if (hResult == E_DOWNLOAD_HTTP_STATUS || !m_tries.bAnswered)
+    {
+        if (!bOther)
+            return false;
+        ++m_tries.nAddress;
+        m_tries.bWaiting = true;
+        RecordPart();
+        ::SetTimer(m_hWnd, kRetryTimerId, 1, nullptr);
+        return true;
+    }
+    if (!IsWorthAnotherTry(hResult))
+        return false;
+    m_tries.nAddress = (m_tries.nAddress + 1) % nAddresses;
     const UINT uDelayMs = RetryDelayMs(m_tries.nMade);
     m_tries.bWaiting = true;
     RecordPart();

@@ -102,10 +102,14 @@ private:
         // Where the running try asked to start, and where its body goes.
         uint64_t cbAskedFrom = 0;
         uint64_t cbBodyOffset = 0;
-        // What tells the file of the first answer from a changed one.
+        // The installer's address the tries are at (InstallerAddress).
+        int nAddress = 0;
+        // What tells the file of the last answer from a changed one, and the
+        // address that answered.
         std::string validator;
-        // The bytes that the record of the part counts.
-        uint64_t cbRecorded = 0;
+        int validatorAddress = 0;
+        // When the record of the part was last brought up to date.
+        DWORD dwRecordedMs = 0;
     };
 
     CProgressFigures m_figures;

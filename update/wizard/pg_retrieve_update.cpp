@@ -213,6 +213,7 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
     m_pWizard->m_installerSize = info.installerSize;
     m_pWizard->m_releaseNotesUrl = info.releaseNotesUrl;
     m_pWizard->m_installerUrl = info.installerUrl;
+    m_pWizard->m_installerMirrors = info.mirrors;
     m_pWizard->m_installerFile.Expect(info.installerSha256);
     bOffer = decision.verdict == UpdateVerdict::Offer;
     m_pWizard->ForgetOtherParts(bOffer);

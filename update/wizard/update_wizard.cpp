@@ -306,7 +306,27 @@ bool CUpdateWizard::PartIsOfThisUpdate(const PartRecord& record) const
     // address and the size must be the same too.
     if (UpdatesAreSigned())
         return digest && record.sha256 == sha256;
-    return record.cbSize == m_installerSize && record.url == m_installerUrl && record.sha256 == sha256;
+    return record.cbSize == m_installerSize && InstallerAddressIndex(record.url) >= 0 &&
+           record.sha256 == sha256;
+}
+
+int CUpdateWizard::InstallerAddressIndex(const std::string& url) const
+{
+    if (url == m_installerUrl)
+        return 0;
+    for (size_t i = 0; i < m_installerMirrors.size(); ++i)
+    {
+        if (url == m_installerMirrors[i])
+            return static_cast<int>(i + 1);
+    }
+    return -1;
+}
+
+const std::string& CUpdateWizard::InstallerAddress(int nIndex) const
+{
+    return nIndex <= 0 || static_cast<size_t>(nIndex) > m_installerMirrors.size()
+               ? m_installerUrl
+               : m_installerMirrors[static_cast<size_t>(nIndex - 1)];
 }
 
 void CUpdateWizard::ForgetOtherParts(bool bOffered)

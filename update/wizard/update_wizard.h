@@ -87,6 +87,12 @@ public:
     // a run that offers no update, or another, deletes what it finds.
     bool PartIsOfThisUpdate(const PartRecord& record) const;
     void ForgetOtherParts(bool bOffered);
+    // The installer's addresses: 0 the announced one, then its mirrors. The
+    // index of an address, -1 for none of them; an index out of range is
+    // the announced one.
+    int InstallerAddressIndex(const std::string& url) const;
+    const std::string& InstallerAddress(int nIndex) const;
+    int InstallerAddressCount() const { return 1 + static_cast<int>(m_installerMirrors.size()); }
     HRESULT VerifyInstallerDigest();
     HRESULT StartInstaller();
 
@@ -101,6 +107,8 @@ public:
     VersionNumber m_availableVersion;
     uint32_t m_installerSize;
     std::string m_installerUrl;
+    // Further addresses of the same installer, tried in turn after it.
+    std::vector<std::string> m_installerMirrors;
     std::string m_releaseNotesUrl;
     std::string m_updateFolder;
     // The update folder and the level above it, held for the whole run.
