@@ -365,7 +365,6 @@ bool CPgUpdateDownload::TryAgainLater(HRESULT hResult)
             return false;
         ++m_tries.nAddress;
         m_tries.bWaiting = true;
-        RecordPart();
         ::SetTimer(m_hWnd, kRetryTimerId, 1, nullptr);
         return true;
     }
@@ -374,7 +373,6 @@ bool CPgUpdateDownload::TryAgainLater(HRESULT hResult)
     m_tries.nAddress = (m_tries.nAddress + 1) % nAddresses;
     const UINT uDelayMs = RetryDelayMs(m_tries.nMade);
     m_tries.bWaiting = true;
-    RecordPart();
     ::SetTimer(m_hWnd, kRetryTimerId, uDelayMs, nullptr);
     ::SetDlgItemTextA(m_hWnd, IDC_DOWNLOAD_FIGURES,
                       FormatResourceString(IDS_RETRYING, uDelayMs / 1000).c_str());
