@@ -44,9 +44,11 @@ void CPgUpdateDownload::GoOnFromPart()
         m_pWizard->PartIsOfThisUpdate(record) && !record.validator.empty() &&
         SUCCEEDED(m_pWizard->m_installerFile.Resume(PartPath(installerPath), record.cbWritten)))
     {
+        // An address this update no longer names is another server's: its
+        // validator is no use at the others, where the digest decides.
         m_tries.validator = record.validator;
-        m_tries.nAddress = m_pWizard->InstallerAddressIndex(record.url);
-        m_tries.validatorAddress = m_tries.nAddress;
+        m_tries.validatorAddress = m_pWizard->InstallerAddressIndex(record.url);
+        m_tries.nAddress = m_tries.validatorAddress < 0 ? 0 : m_tries.validatorAddress;
         return;
     }
     DeletePart(installerPath);
