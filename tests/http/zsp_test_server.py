@@ -57,6 +57,7 @@ import email.utils
 import hashlib
 import http.server
 import json
+import mmap
 import os
 import re
 import select
@@ -154,6 +155,11 @@ def parse_range(header, size):
     return start, min(int(last) + 1, size) if last else size
 
 
+# Files above this size (the benchmark's installer, never a test's) are
+# hashed once per version of the file rather than on every request.
+LARGE_FILE = 16 * 1024 * 1024
+
+
 def entity_tag(body):
     # From the bytes rather than the time: a rewrite within the file
     # system's timestamp granularity must still change it.
@@ -214,8 +220,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         try:
             with open(file_path, "rb") as f:
-                body = f.read()
-            mtime = os.stat(file_path).st_mtime
+                stat = os.fstat(f.fileno())
+                # The benchmark's installer is mapped rather than read, so
+                # that its first byte goes out as soon as a real server's.
+                body = (mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ)
+                        if stat.st_size > LARGE_FILE else f.read())
             kind, args = parse_fault(read_fault_line(file_path))
         except FaultError as e:
             self.log_error("%s", e)
@@ -235,7 +244,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if kind == "delay":
             time.sleep(args[0] / 1000.0)
 
-        validators = (entity_tag(body), email.utils.formatdate(mtime, usegmt=True))
+        validators = (self.server.tag_of(file_path, body, stat),
+                      email.utils.formatdate(stat.st_mtime, usegmt=True))
         code, start, end = self._choose(kind, args, len(body), validators)
         stop = end
         if kind == "cut" and send_body and code in (200, 206):
@@ -291,7 +301,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         """Sends bytes start to end of body, or only to stop when the answer is cut there."""
         start, end, stop = span
         length = 0 if code in (204, 304) else end - start
-        part = body[start:stop] if length else b""
+        # A view, not a copy: the benchmark's installer is 100 MB.
+        part = memoryview(body)[start:stop] if length else b""
         left = False
         if kind in ("truncate", "pause"):
             sent, left = self._send(part[:args[0]])
@@ -362,6 +373,8 @@ class Server(http.server.ThreadingHTTPServer):
         self.root = os.path.realpath(root)
         self._log_lock = threading.Lock()
         self._cut_lock = threading.Lock()
+        self._tags = {}
+        self._tag_lock = threading.Lock()
         super().__init__(address, Handler)
 
     def generation(self):
@@ -382,6 +395,17 @@ class Server(http.server.ThreadingHTTPServer):
             with open(os.path.join(self.root, name), "a", encoding="utf-8") as f:
                 f.write(line + "\n")
                 f.flush()
+
+    def tag_of(self, file_path, body, stat):
+        """The entity tag of body, the bytes of file_path as stat found it."""
+        if len(body) <= LARGE_FILE:
+            return entity_tag(body)
+        key = (file_path, stat.st_size, stat.st_mtime_ns, stat.st_ctime_ns, stat.st_ino)
+        with self._tag_lock:
+            if key not in self._tags:
+                self._tags.clear()
+                self._tags[key] = entity_tag(body)
+            return self._tags[key]
 
     def claim_cut(self, file_path, start, end):
         """The offset at which an answer carrying bytes start to end of the
