@@ -139,6 +139,15 @@ protected:
     static fs::path PartPath() { return UpdateFolder() / "vxzsp-2.5.0.301.exe.part"; }
     static fs::path PartRecordPath() { return UpdateFolder() / "vxzsp-2.5.0.301.exe.part.record"; }
 
+    // Cancel, and Yes to the question that follows.
+    void CancelAndConfirm()
+    {
+        m_driver.Press(300);
+        HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
+        ASSERT_NE(hBox, nullptr);
+        testsupport::ClickDialogButton(hBox, IDYES);
+    }
+
     // A run of updater, serving info, cancelled once half of the installer
     // has been written: it leaves the part and its record, and never a file
     // under the installer's name.
@@ -151,10 +160,7 @@ protected:
         std::error_code ec;
         ASSERT_TRUE(testsupport::WaitUntil(
             [&]() { return fs::file_size(PartPath(), ec) >= m_installer.size() / 2 && !ec; }, kWaitMs));
-        m_driver.Press(300);
-        HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
-        ASSERT_NE(hBox, nullptr);
-        testsupport::ClickDialogButton(hBox, IDYES);
+        ASSERT_NO_FATAL_FAILURE(CancelAndConfirm());
         ExpectFinish(kFinishCancelled);
         EXPECT_TRUE(fs::exists(PartRecordPath()));
         EXPECT_FALSE(fs::exists(InstallerPath()));

@@ -115,10 +115,7 @@ TEST_F(DownloadRunTest, LinksPutInTheUpdateFolderWhileTheWizardIsOpenLeadNowhere
 TEST_F(DownloadRunTest, CancelWhileTheMailClientHoldsTheProductStartsNothing)
 {
     ASSERT_NO_FATAL_FAILURE(RunUntilWaitingForTheMailClient());
-    m_driver.Press(300);
-    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
-    ASSERT_NE(hBox, nullptr);
-    testsupport::ClickDialogButton(hBox, IDYES);
+    ASSERT_NO_FATAL_FAILURE(CancelAndConfirm());
     ExpectFinish(kFinishCancelled);
     EXPECT_FALSE(InstallerStarted());
     EXPECT_FALSE(fs::exists(InstallerPath()));
@@ -379,10 +376,7 @@ TEST_F(DownloadRunTest, CancelDuringTheDownload)
     ServeUpdate(static_cast<uint32_t>(m_installer.size()), "stall 30");
     StartAndChooseInstall();
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::Download, kWaitMs));
-    m_driver.Press(300);
-    HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
-    ASSERT_NE(hBox, nullptr);
-    testsupport::ClickDialogButton(hBox, IDYES);
+    ASSERT_NO_FATAL_FAILURE(CancelAndConfirm());
     ExpectFinish(kFinishCancelled);
     EXPECT_FALSE(fs::exists(InstallerPath()));
     EXPECT_EQ(StoredNotifyDownload(), 5u);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "framework/ansi_text.h"
 #include "framework/handles.h"
 #include "update/install/partial_installer.h"
 #include "update/update_globals.h"
@@ -23,9 +24,9 @@ constexpr DWORD kListBlock = 16 * 1024;
 
 std::wstring Wide(const std::string& text)
 {
-    wchar_t szText[MAX_PATH * 2] = {};
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, szText, MAX_PATH * 2 - 1);
-    return szText;
+    std::wstring wide;
+    fw::AnsiToWide(text.c_str(), wide);
+    return wide;
 }
 
 // Open as itself: a link is opened, not what it leads to. Held with access
@@ -105,9 +106,6 @@ bool DeleteEntry(const std::wstring& folder, const std::wstring& folderFinal, co
     return DeleteThrough(entry.Get(), dwAttributes);
 }
 
-// Deletes what the folder that hFolder holds holds but keep, going into
-// sub-folders but never through a link. Returns the name of the first file
-// it leaves.
 bool IsKept(const std::wstring& name, const std::vector<std::wstring>& keep)
 {
     for (const std::wstring& kept : keep)
@@ -118,6 +116,9 @@ bool IsKept(const std::wstring& name, const std::vector<std::wstring>& keep)
     return false;
 }
 
+// Deletes what the folder that hFolder holds holds but keep, going into
+// sub-folders but never through a link. Returns the name of the first file
+// it leaves.
 std::wstring DeleteContents(HANDLE hFolder, const std::wstring& folder,
                             const std::vector<std::wstring>& keep)
 {
