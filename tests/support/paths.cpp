@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "framework/handles.h"
@@ -92,8 +90,17 @@ std::string Quoted(const std::string& path)
 
 std::string ReadFileBytes(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Sharing everything, as a reader that must not get in the way: the
+    // updater holds its installer with the right to rename it.
+    std::string bytes;
+    fw::CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+    char block[64 * 1024];
+    DWORD cbRead = 0;
+    while (file && ReadFile(file.Get(), block, sizeof(block), &cbRead, nullptr) && cbRead != 0)
+        bytes.append(block, cbRead);
+    return bytes;
 }
 
 } // namespace testsupport

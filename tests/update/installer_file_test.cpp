@@ -57,23 +57,6 @@ void Save(CInstallerFile& file, const std::string& path, const std::string& byte
     EXPECT_TRUE(bDone);
 }
 
-// The file as another program reads it while it is held: sharing deletion,
-// as the holder keeps the right to rename it.
-std::string ReadShared(const std::string& path)
-{
-    std::string bytes;
-    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return bytes;
-    char block[4096];
-    DWORD cbRead = 0;
-    while (ReadFile(hFile, block, sizeof(block), &cbRead, nullptr) && cbRead != 0)
-        bytes.append(block, cbRead);
-    CloseHandle(hFile);
-    return bytes;
-}
-
 // Another program acts on the installer in the moment between the writing
 // handle's close and the reopening.
 class CProbedInstallerFile : public CInstallerFile
@@ -112,7 +95,7 @@ TEST(InstallerFile, HeldFromTheCheckUntilTheShellHasStartedIt)
 
     EXPECT_NE(RunCmd("copy /y " + testsupport::Quoted(other) + " " + testsupport::Quoted(path)), 0u);
     RunCmd("del " + testsupport::Quoted(path));
-    EXPECT_EQ(ReadShared(path), program);
+    EXPECT_EQ(testsupport::ReadFileBytes(path), program);
     // Let go, it is an ordinary file again.
     file.Release();
     EXPECT_EQ(RunCmd("copy /y " + testsupport::Quoted(other) + " " + testsupport::Quoted(path)), 0u);
@@ -164,7 +147,7 @@ TEST(InstallerFile, AnythingDoneToItBeforeItIsHeldIsRefused)
     edited.Expect(digest);
     Save(edited, path, bytes);
     EXPECT_TRUE(edited.m_bActed);
-    EXPECT_EQ(ReadShared(path).substr(0, 4), "EVIL");
+    EXPECT_EQ(testsupport::ReadFileBytes(path).substr(0, 4), "EVIL");
     EXPECT_FALSE(edited.HasExpectedDigest());
     edited.Discard();
 }
