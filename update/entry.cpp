@@ -9,6 +9,8 @@
 #include "framework/handles.h"
 #include "update/command_line.h"
 #include "update/exe_module.h"
+#include "update/group_policy.h"
+#include "update/info/update_decision.h"
 #include "update/main_wnd.h"
 #include "update/platform_checks.h"
 #include "update/resource_mgr.h"
@@ -44,10 +46,11 @@ int RunRegistration(CommandLineAction action)
     return static_cast<int>(hr);
 }
 
-// Tests the user's rights, looks for a running instance, loads the settings,
-// creates the hidden main window and the hidden wizard and prepares the
-// update folder. Returns false when the run is to end at once.
-bool StartRun(CMainWnd& mainWnd, CUpdateWizard& wizard)
+// Tests the user's rights, looks for a running instance, asks the
+// organisation's policy, loads the settings, creates the hidden main window
+// and the hidden wizard and prepares the update folder. Returns false when
+// the run is to end at once; start says how a run that goes on begins.
+bool StartRun(CMainWnd& mainWnd, CUpdateWizard& wizard, RunStart& start)
 {
     DWORD dwPlatformId = 0;
     if (!GetPlatformId(&dwPlatformId))
@@ -89,6 +92,16 @@ bool StartRun(CMainWnd& mainWnd, CUpdateWizard& wizard)
         return false;
     }
 
+    // Before the settings: a run the organisation does not allow leaves
+    // nothing behind, not even the settings' defaults.
+    wizard.m_policy = ReadGroupPolicy();
+    start = DecideRunStart(wizard.m_policy, g_bManualMode ? RunMode::Manual : RunMode::Automatic);
+    if (start == RunStart::EndSilently)
+    {
+        releaseMutex();
+        return false;
+    }
+
     if (!wizard.m_settings.Open() || !wizard.m_settings.Load())
     {
         releaseMutex();
@@ -107,6 +120,9 @@ bool StartRun(CMainWnd& mainWnd, CUpdateWizard& wizard)
     if (mainWnd.m_hWndWizard == nullptr)
         return false;
 
+    // Nothing will be downloaded; what an earlier run left stays as it is.
+    if (start == RunStart::TurnedOff)
+        return true;
     // The folder's own failure box has been shown.
     return wizard.PrepareUpdateFolder();
 }
@@ -139,10 +155,19 @@ int UpdaterMain(HINSTANCE hInstance)
     {
         CMainWnd mainWnd;
         CUpdateWizard wizard;
-        if (StartRun(mainWnd, wizard))
+        RunStart start = RunStart::Check;
+        if (StartRun(mainWnd, wizard, start))
         {
             wizard.m_manual = g_bManualMode;
-            wizard.SetActivePage(kPageRetrieveUpdate);
+            if (start == RunStart::TurnedOff)
+            {
+                wizard.FinishWithMessage(IDS_UPDATES_TURNED_OFF);
+                wizard.ShowWizard(true);
+            }
+            else
+            {
+                wizard.SetActivePage(kPageRetrieveUpdate);
+            }
             // A first page that could not be made leaves nothing to wait for.
             if (wizard.m_pCurrentPage != nullptr)
                 wizard.RunMessageLoop();

@@ -14,6 +14,9 @@
 #define IDC_WIZ_CLOSE 301
 #define IDC_WIZ_NEXT 302
 #define IDC_WIZ_PAGE_AREA 217
+// Shown on every page while the organisation's policy changes what the
+// updater does.
+#define IDC_WIZ_POLICY_LINE 303
 
 // Pages.
 #define IDC_PROGRESS 222
@@ -130,3 +133,10 @@
 // A failure line of the installer's download, %s, followed by the address
 // tried last, %s, where the information named mirrors.
 #define IDS_FAIL_AT_ADDRESS 228
+// A manual run with updates turned off by the organisation: the message and
+// the finish page's header.
+#define IDS_UPDATES_TURNED_OFF 229
+#define IDS_FINISH_HEADER_TURNED_OFF 230
+// Under "no newer version" when the organisation holds the product at a
+// version: %s the version it allows, %s the newer one not offered.
+#define IDS_POLICY_HELD_AT 231

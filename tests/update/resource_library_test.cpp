@@ -65,6 +65,7 @@ const StringSpec kStrings[] = {
     {IDS_FAIL_REPLACED, ""},        {IDS_FAIL_FOLDER_NOT_EMPTY, "s"},
     {IDS_NOTES_NOT_SECURE, "s"},    {IDS_UPDATE_UNTRUSTED, ""},     {IDS_FAIL_NO_EXPIRY, ""},
     {IDS_RETRYING, "u"},            {IDS_FAIL_AT_ADDRESS, "ss"},
+    {IDS_UPDATES_TURNED_OFF, ""},   {IDS_FINISH_HEADER_TURNED_OFF, ""}, {IDS_POLICY_HELD_AT, "ss"},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".
@@ -279,7 +280,8 @@ protected:
                                     Format(IDS_CLOSE_HOLDER, "Kestrix! Mail and Calendar"),
                                     Format(IDS_CLOSE_HOLDERS, "Kestrix!, Kestrix! Address Book")}},
             {IDC_FINISH_TEXT, {StringOf(IDS_NO_CONNECTION), StringOf(IDS_NO_NEW_VERSION),
-                               StringOf(IDS_UPDATE_FAILED), StringOf(IDS_CANCELLED)}},
+                               StringOf(IDS_UPDATE_FAILED), StringOf(IDS_CANCELLED),
+                               StringOf(IDS_UPDATES_TURNED_OFF)}},
             {IDC_FINISH_DETAIL, {Format(IDS_FAIL_HTTP_STATUS, 503u, "Service Unavailable"),
                                  Format(IDS_FAIL_TOO_LARGE, size.c_str(), size.c_str()),
                                  Format(IDS_FAIL_SAVE, systemText.c_str()),
@@ -289,12 +291,14 @@ protected:
                                  StringOf(IDS_FAIL_NOT_WEB_ADDRESS),
                                  StringOf(IDS_FAIL_INSECURE_ADDRESS),
                                  StringOf(IDS_FAIL_REPLACED),
-                                 Format(IDS_FAIL_FOLDER_NOT_EMPTY, "vxzsp-2.4.2.218.exe")}},
+                                 Format(IDS_FAIL_FOLDER_NOT_EMPTY, "vxzsp-2.4.2.218.exe"),
+                                 Format(IDS_POLICY_HELD_AT, "2.5.1", kLongestVersion)}},
         };
         for (UINT uId = IDS_FAIL_UNREACHABLE; uId <= IDS_FAIL_DIGEST; ++uId)
             texts[IDC_FINISH_DETAIL].push_back(StringOf(uId));
         for (UINT uId = IDS_FINISH_HEADER_OFFLINE; uId <= IDS_FINISH_HEADER_CANCELLED; ++uId)
             texts[IDC_PAGE_HEADER].push_back(StringOf(uId));
+        texts[IDC_PAGE_HEADER].push_back(StringOf(IDS_FINISH_HEADER_TURNED_OFF));
         return texts;
     }
 
@@ -429,7 +433,7 @@ TEST_P(ResourceLibraryTest, DialogsFitTheirTexts)
     }
     HWND hWizard = Create(IDD_UPDATE_WIZARD, nullptr);
     ASSERT_NE(hWizard, nullptr);
-    for (int nId : {IDC_WIZ_NEXT, IDC_WIZ_CLOSE, IDC_WIZ_CANCEL})
+    for (int nId : {IDC_WIZ_NEXT, IDC_WIZ_CLOSE, IDC_WIZ_CANCEL, IDC_WIZ_POLICY_LINE})
         ExpectTextFits(GetDlgItem(hWizard, nId));
 
     std::map<int, std::vector<std::string>> longest = LongestTexts();

@@ -22,6 +22,7 @@ struct DecisionCase
     UpdateVerdict verdict;
     bool bNewHighest;
     const char* pszMirror; // null: none; else the second mirror, after a secure one
+    const char* pszPrefix; // null: any version; else the organisation's target prefix
 };
 
 constexpr auto F = UpdateInfoFault::None;
@@ -74,6 +75,18 @@ const DecisionCase kCases[] = {
      UpdateVerdict::NothingNew, false},
     {"automatic, newer than offered before", F, false, UpdateTrust::Unsigned, kHttps, 0, "0.0.0",
      "2.4.2", "2.4.9", A, UpdateVerdict::Offer, false},
+    {"newer, outside the version allowed: held, still remembered", F, true, T, kHttps, kLater,
+     "2.4.9", "2.4.2", "0.0.0", M, UpdateVerdict::HeldByPolicy, true, nullptr, "2.4"},
+    {"newer, a major version allowed", F, true, T, kHttps, kLater, "0.0.0", "2.4.2", "0.0.0", A,
+     UpdateVerdict::Offer, true, nullptr, "2"},
+    {"numbers, not text: 2.5 is no prefix of 25.0", F, false, UpdateTrust::Unsigned, kHttps, 0,
+     "0.0.0", "2.4.2", "0.0.0", M, UpdateVerdict::HeldByPolicy, false, nullptr, "25"},
+    {"all four numbers allowed", F, false, UpdateTrust::Unsigned, kHttps, 0, "0.0.0", "2.4.2",
+     "0.0.0", M, UpdateVerdict::Offer, false, nullptr, "2.5.0.301"},
+    {"outside the version allowed, but nothing newer anyway", F, true, T, kHttps, kLater, "2.5.0",
+     "2.5.0", "0.0.0", M, UpdateVerdict::NothingNew, false, nullptr, "2.4"},
+    {"untrusted, whatever the version allowed", F, true, UpdateTrust::Unsigned, kHttps,
+     kLater, "0.0.0", "2.4.2", "0.0.0", M, UpdateVerdict::Untrusted, false, nullptr, "2.4"},
 };
 
 TEST(UpdateDecision, EachReasonFromItsInputs)
@@ -98,6 +111,9 @@ TEST(UpdateDecision, EachReasonFromItsInputs)
         facts.installed = VersionNumber(row.pszInstalled);
         facts.announced = VersionNumber(row.pszAnnounced);
         facts.mode = row.mode;
+        if (row.pszPrefix != nullptr)
+            ASSERT_TRUE(TakePolicyValue(PolicyValueId::TargetVersionPrefix,
+                                        {kPolicyRegSz, row.pszPrefix}, facts.policy));
 
         const UpdateDecision decision = DecideUpdate(facts);
         EXPECT_EQ(decision.verdict, row.verdict);
@@ -106,6 +122,27 @@ TEST(UpdateDecision, EachReasonFromItsInputs)
         {
             EXPECT_EQ(decision.offered.Text(), "2.5.0.301");
         }
+    }
+}
+
+TEST(UpdateDecision, PolicyDecidesWhetherARunChecksAtAll)
+{
+    const struct
+    {
+        UpdatesAllowed updates;
+        RunStart automatic;
+        RunStart manual;
+    } rows[] = {
+        {UpdatesAllowed::All, RunStart::Check, RunStart::Check},
+        {UpdatesAllowed::None, RunStart::EndSilently, RunStart::TurnedOff},
+        {UpdatesAllowed::ManualOnly, RunStart::EndSilently, RunStart::Check},
+    };
+    for (const auto& row : rows)
+    {
+        UpdatePolicy policy;
+        policy.updates = row.updates;
+        EXPECT_EQ(DecideRunStart(policy, RunMode::Automatic), row.automatic);
+        EXPECT_EQ(DecideRunStart(policy, RunMode::Manual), row.manual);
     }
 }
 

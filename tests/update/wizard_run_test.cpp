@@ -33,6 +33,9 @@ constexpr char kUpdateInfoPath[] = "/zsp/update.txt";
 // The texts of the resource library that the pages show.
 constexpr char kNoNewVersion[] = "Vexil Junquell is up to date. There is no newer version to install.";
 constexpr char kConfirmCancel[] = "Do you want to stop the update?";
+constexpr char kTurnedOff[] = "Updates of Vexil Junquell are turned off by your organization.";
+
+constexpr char kPolicyKey[] = "SOFTWARE\\Policies\\Vexil ZSP";
 
 uint64_t NowTicks()
 {
@@ -48,6 +51,7 @@ protected:
     {
         testsupport::ClearProductKeys();
         testsupport::ClearHttpRoot();
+        ClearPolicy();
         ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Version",
                                              "2.4.2.218"));
         // Values that show whether a run wrote them.
@@ -63,6 +67,19 @@ protected:
         m_child.Terminate();
         testsupport::ClearHttpRoot();
         testsupport::ClearProductKeys();
+        ClearPolicy();
+    }
+
+    static void ClearPolicy()
+    {
+        testsupport::DeleteKeyTree(HKEY_LOCAL_MACHINE, kPolicyKey);
+        testsupport::DeleteKeyTree(HKEY_CURRENT_USER, kPolicyKey);
+    }
+
+    // The line under the pages that says the organisation manages updates.
+    bool IsPolicyLineShown()
+    {
+        return IsWindowVisible(GetDlgItem(m_driver.FindWizard(), IDC_WIZ_POLICY_LINE)) != FALSE;
     }
 
     static void ServeUpdateInfo(const std::string& text, const std::string& fault = "")
@@ -502,6 +519,75 @@ TEST_F(WizardRunTest, TheReleaseNotesCanNeitherActNorLeadAway)
               std::vector<HWND>{m_driver.FindWizard()});
     EXPECT_EQ(m_driver.CurrentPage(), WizardPage::NextAction);
     EXPECT_EQ(m_driver.EnabledButtons(), 5u);
+}
+
+TEST_F(WizardRunTest, UpdatesTurnedOffByTheOrganisation)
+{
+    // As an administrator's script writes it, as text; the user's own value
+    // does not undo the machine's.
+    ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kPolicyKey, "UpdatesEnabled", "0"));
+    ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kPolicyKey, "UpdatesEnabled", 1));
+    ServeUpdateInfo(UpdateInfo("2.5.1"));
+    Start("auto");
+    ExpectSilentEnd();
+    EXPECT_EQ(Stored("LastUpdateTime"), kEarlier);
+    EXPECT_EQ(StoredAvailableVersion(), "<missing>") << "the settings were touched";
+
+    Start("man");
+    ExpectFinish(kTurnedOff);
+    EXPECT_TRUE(IsPolicyLineShown());
+    CloseFinishPage();
+    EXPECT_TRUE(testsupport::HttpRequests().empty());
+}
+
+TEST_F(WizardRunTest, ManualUpdatesOnlyByTheOrganisation)
+{
+    // A machine value that is no number is ignored on its own: the user's
+    // applies.
+    ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kPolicyKey, "UpdatesEnabled", "two"));
+    ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kPolicyKey, "UpdatesEnabled", 2));
+    ServeUpdateInfo(UpdateInfo("2.5.1"));
+    Start("auto");
+    ExpectSilentEnd();
+    EXPECT_TRUE(testsupport::HttpRequests().empty());
+
+    Start("man");
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+        << testsupport::PageName(m_driver.CurrentPage());
+    EXPECT_TRUE(IsPolicyLineShown());
+}
+
+TEST_F(WizardRunTest, APinnedVersionHoldsANewerOneBack)
+{
+    ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kPolicyKey, "TargetVersionPrefix", "2.4"));
+    ServeUpdateInfo(UpdateInfo("2.5.1"));
+    Start("man");
+    ExpectFinish(kNoNewVersion);
+    EXPECT_EQ(m_driver.FailureLine(),
+              "Your organization keeps Vexil Junquell at version 2.4, so version 2.5.1.0 is not offered.");
+    EXPECT_TRUE(IsPolicyLineShown());
+    CloseFinishPage();
+}
+
+TEST_F(WizardRunTest, TheOrganisationsServerWithoutSkipOrRemind)
+{
+    ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kPolicyKey, "UpdateInfoUrl",
+                                         testsupport::HttpUrl("/corp/update.txt")));
+    ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kPolicyKey, "SkipAndRemindAllowed", 0));
+    testsupport::ServeFile("/corp/update.txt", UpdateInfo("2.5.1"));
+    Start("man");
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+        << testsupport::PageName(m_driver.CurrentPage());
+    const HWND hPage = m_driver.PageWindow(WizardPage::NextAction);
+    for (int nId = IDC_RB_INSTALL_NOW; nId <= IDC_RB_REMIND_WEEK; ++nId)
+    {
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(hPage, nId))) << nId;
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(hPage, nId)) != FALSE, nId == IDC_RB_INSTALL_NOW) << nId;
+    }
+    EXPECT_EQ(m_driver.EnabledButtons(), 5u);
+    EXPECT_TRUE(IsPolicyLineShown());
+    for (const std::string& request : testsupport::HttpRequests())
+        EXPECT_EQ(request.find(kUpdateInfoPath), std::string::npos) << request;
 }
 
 } // namespace

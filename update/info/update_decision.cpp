@@ -63,11 +63,24 @@ UpdateDecision DecideUpdate(const UpdateFacts& facts)
     const VersionNumber& baseline =
         facts.mode == RunMode::Manual ? facts.installed : facts.announced;
     if (offered.IsNewerThan(baseline))
-        decision.verdict = UpdateVerdict::Offer;
+        decision.verdict = facts.policy.AllowsVersion(offered) ? UpdateVerdict::Offer
+                                                               : UpdateVerdict::HeldByPolicy;
     return decision;
+}
+
+RunStart DecideRunStart(const UpdatePolicy& policy, RunMode mode)
+{
+    // Nothing is fetched or stored when the organisation says no: the user
+    // who asked is told why, a scheduled run simply does not happen.
+    if (policy.updates == UpdatesAllowed::None)
+        return mode == RunMode::Manual ? RunStart::TurnedOff : RunStart::EndSilently;
+    if (policy.updates == UpdatesAllowed::ManualOnly && mode == RunMode::Automatic)
+        return RunStart::EndSilently;
+    return RunStart::Check;
 }
 
 bool IsTaken(UpdateVerdict verdict)
 {
-    return verdict == UpdateVerdict::Offer || verdict == UpdateVerdict::NothingNew;
+    return verdict == UpdateVerdict::Offer || verdict == UpdateVerdict::NothingNew ||
+           verdict == UpdateVerdict::HeldByPolicy;
 }

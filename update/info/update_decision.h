@@ -12,6 +12,7 @@
 
 #include "update/info/signature_verdict.h"
 #include "update/info/update_info.h"
+#include "update/info/update_policy.h"
 #include "update/info/version_number.h"
 
 enum class RunMode
@@ -32,7 +33,18 @@ enum class UpdateVerdict
     InsecureAddress, // the installer or a mirror would come over plain http from another host
     Expired,         // its expiry time has passed: it may be an old file served again
     RolledBack,      // signed, but announcing less than signed information did before
+    HeldByPolicy,    // taken, and newer, but outside the version the organisation allows
 };
+
+// Whether a run checks at all, before anything is fetched or stored.
+enum class RunStart
+{
+    Check,       // fetch the update information
+    EndSilently, // an automatic run that the organisation's policy does not allow
+    TurnedOff,   // a manual run, with updates turned off by the organisation
+};
+
+RunStart DecideRunStart(const UpdatePolicy& policy, RunMode mode);
 
 struct UpdateFacts
 {
@@ -51,6 +63,8 @@ struct UpdateFacts
     VersionNumber installed;
     VersionNumber announced;
     RunMode mode = RunMode::Automatic;
+    // What the organisation allows; the publisher's own check has none.
+    UpdatePolicy policy;
 };
 
 struct UpdateDecision
@@ -65,5 +79,6 @@ struct UpdateDecision
 
 UpdateDecision DecideUpdate(const UpdateFacts& facts);
 
-// Taken: it read, and nothing about it was refused.
+// Taken: it read, and nothing about it was refused. A version held back by
+// policy is taken, and counts as nothing new.
 bool IsTaken(UpdateVerdict verdict);

@@ -23,7 +23,8 @@ void CPgUpdateFinish::SetMessageId(UINT uId)
 {
     SetMessage(LoadResourceString(uId).c_str());
     ::SetDlgItemTextA(m_hWnd, IDC_FINISH_DETAIL,
-                      uId == IDS_UPDATE_FAILED || uId == IDS_UPDATE_UNTRUSTED
+                      uId == IDS_UPDATE_FAILED || uId == IDS_UPDATE_UNTRUSTED ||
+                              uId == IDS_NO_NEW_VERSION
                           ? m_pWizard->m_failureLine.c_str()
                           : "");
     ShowOutcome(uId);
@@ -43,17 +44,23 @@ void CPgUpdateFinish::ShowOutcome(UINT uId)
     case IDS_CANCELLED:
         uHeaderId = IDS_FINISH_HEADER_CANCELLED;
         break;
+    case IDS_UPDATES_TURNED_OFF:
+        uHeaderId = IDS_FINISH_HEADER_TURNED_OFF;
+        break;
     default:
         break;
     }
     ::SetDlgItemTextA(m_hWnd, IDC_PAGE_HEADER, LoadResourceString(uHeaderId).c_str());
 
-    // Being up to date is news; anything else ended short of an update.
+    // Being up to date, or held where the organisation wants it, is news;
+    // anything else ended short of an update.
     HWND hIcon = GetDlgItem(IDC_FINISH_ICON);
     RECT rcIcon = {};
     ::GetClientRect(hIcon, &rcIcon);
     fw::CIconHandle icon =
-        LoadFittingIcon(nullptr, uId == IDS_NO_NEW_VERSION ? IDI_INFORMATION : IDI_WARNING,
+        LoadFittingIcon(nullptr,
+                        uId == IDS_NO_NEW_VERSION || uId == IDS_UPDATES_TURNED_OFF ? IDI_INFORMATION
+                                                                                  : IDI_WARNING,
                         rcIcon.right < rcIcon.bottom ? rcIcon.right : rcIcon.bottom);
     ::SendMessageA(hIcon, STM_SETICON, reinterpret_cast<WPARAM>(icon.Get()), 0);
     // The control draws the new icon before the old one goes.

@@ -166,7 +166,13 @@ void CPgUpdateNextAction::OnActivate()
     if (g_bUserIsAdmin)
     {
         for (int nId : kChoiceIds)
+        {
             ::ShowWindow(GetDlgItem(nId), SW_SHOWNORMAL);
+            // What the organisation's policy takes away stays in sight,
+            // greyed, beside the line that says the organisation manages it.
+            if (nId != IDC_RB_INSTALL_NOW)
+                ::EnableWindow(GetDlgItem(nId), m_pWizard->m_policy.bSkipAndRemindAllowed);
+        }
         ::CheckRadioButton(m_hWnd, IDC_RB_INSTALL_NOW, IDC_RB_REMIND_WEEK, IDC_RB_INSTALL_NOW);
         m_pWizard->EnableButtons(kButtonNext | kButtonCancel);
     }
@@ -176,15 +182,14 @@ void CPgUpdateNextAction::OnActivate()
         // without its notice.
         char szFormat[520];
         fw::LoadResString(IDS_NO_ADMIN_NOTICE, szFormat);
-        char szTarget[260];
-        fw::LoadResString(IDS_DOWNLOAD_PAGE_URL, szTarget);
+        const std::string target = m_pWizard->DownloadPageUrl();
         char szNotice[520] = {};
         std::snprintf(szNotice, sizeof(szNotice), szFormat,
-                      m_pWizard->m_availableVersion.Text().c_str(), szTarget);
+                      m_pWizard->m_availableVersion.Text().c_str(), target.c_str());
         SetMessage(szNotice);
         ::ShowWindow(GetDlgItem(IDC_NOTICE), SW_SHOWNORMAL);
         m_pWizard->EnableButtons(kButtonClose);
-        m_hyperlink.SetHyperLink(LoadResourceString(IDS_DOWNLOAD_PAGE_URL).c_str());
+        m_hyperlink.SetHyperLink(target.c_str());
         m_hyperlink.SetLabel(LoadResourceString(IDS_DOWNLOAD_PAGE_LABEL).c_str());
         m_hyperlink.SubclassWindow(GetDlgItem(IDC_HYPERLINK));
         ::ShowWindow(GetDlgItem(IDC_HYPERLINK), SW_SHOWNORMAL);

@@ -42,8 +42,8 @@ void CPgUpdateRetrieveUpdate::OnActivate()
         return;
     }
 
-    char szUrl[260];
-    if (fw::LoadResString(IDS_UPDATE_INFO_URL, szUrl) == 0)
+    const std::string url = m_pWizard->UpdateInfoUrl();
+    if (url.empty())
     {
         // Without an address there is nothing to fetch: a failed start.
         OnDownloadComplete(nullptr, E_FAIL, nullptr);
@@ -56,7 +56,7 @@ void CPgUpdateRetrieveUpdate::OnActivate()
     limits.cbMax = kMaxUpdateInfoSize;
     SetLimits(limits);
     ::SetTimer(m_hWnd, kWaitingTimerId, kWaitingAfterMs, nullptr);
-    Download(szUrl, true);
+    Download(url.c_str(), true);
 }
 
 LRESULT CPgUpdateRetrieveUpdate::OnWaitingTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
@@ -183,12 +183,18 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
     facts.installed = settings.InstalledVersion();
     facts.announced = settings.AvailableVersion();
     facts.mode = m_pWizard->m_manual ? RunMode::Manual : RunMode::Automatic;
+    facts.policy = m_pWizard->m_policy;
 
     const UpdateDecision decision = DecideUpdate(facts);
     switch (decision.verdict)
     {
     case UpdateVerdict::Offer:
     case UpdateVerdict::NothingNew:
+        break;
+    case UpdateVerdict::HeldByPolicy:
+        m_pWizard->m_failureLine =
+            FormatResourceString(IDS_POLICY_HELD_AT, m_pWizard->m_policy.targetPrefixText.c_str(),
+                                 decision.offered.Text().c_str());
         break;
     case UpdateVerdict::Unreadable:
         return E_UPDATE_INFO_UNREADABLE;

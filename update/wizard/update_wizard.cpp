@@ -48,6 +48,9 @@ LRESULT CUpdateWizard::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     ::ScreenToClient(m_hWnd, &corners[1]);
     m_rcPage = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
 
+    if (m_policy.IsManaged())
+        ::ShowWindow(GetDlgItem(IDC_WIZ_POLICY_LINE), SW_SHOWNA);
+
     // An owned window gets no taskbar button of its own without this.
     ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
 
@@ -178,6 +181,22 @@ void CUpdateWizard::EnableButtons(UINT uMask)
     for (int nId : {IDC_WIZ_NEXT, IDC_WIZ_CLOSE, IDC_WIZ_CANCEL})
         ::SendDlgItemMessageA(m_hWnd, nId, BM_SETSTYLE,
                               nId == nDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
+std::string CUpdateWizard::UpdateInfoUrl() const
+{
+    if (!m_policy.updateInfoUrl.empty())
+        return m_policy.updateInfoUrl;
+    char szUrl[260];
+    return fw::LoadResString(IDS_UPDATE_INFO_URL, szUrl) == 0 ? std::string() : std::string(szUrl);
+}
+
+std::string CUpdateWizard::DownloadPageUrl() const
+{
+    if (!m_policy.downloadPageUrl.empty())
+        return m_policy.downloadPageUrl;
+    char szUrl[260];
+    return fw::LoadResString(IDS_DOWNLOAD_PAGE_URL, szUrl) == 0 ? std::string() : std::string(szUrl);
 }
 
 void CUpdateWizard::ShowWizard(bool bShow)

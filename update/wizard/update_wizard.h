@@ -13,6 +13,7 @@
 #include "update/install/update_folder.h"
 #include "update/resource_ids.h"
 #include "update/update_settings.h"
+#include "update/info/update_policy.h"
 #include "update/info/version_number.h"
 #include "update/wizard/pg_download.h"
 #include "update/wizard/pg_finish.h"
@@ -76,6 +77,10 @@ public:
     bool StampLastUpdateTime();
     bool PostponeLastUpdateTime(uint64_t ftInterval);
 
+    // The addresses the organisation's policy gives, else the built-in ones.
+    std::string UpdateInfoUrl() const;
+    std::string DownloadPageUrl() const;
+
     bool PrepareUpdateFolder();
     const std::string& GetInstallerPath();
     // Check the held installer's size, and its digest once the file has been
@@ -104,6 +109,8 @@ public:
     CPgUpdateFinish m_pgFinish;
     RECT m_rcPage;
     UpdateSettings m_settings;
+    // The organisation's policy, read before the wizard's window is made.
+    UpdatePolicy m_policy;
     VersionNumber m_availableVersion;
     uint32_t m_installerSize;
     std::string m_installerUrl;
@@ -115,8 +122,8 @@ public:
     CUpdateFolder m_heldUpdateFolder;
     std::string m_installerPath;
     CInstallerFile m_installerFile;
-    // Why the run failed, the line the finish page shows under the failure
-    // message; empty where nothing more can be said.
+    // The line the finish page shows under its message: why the run failed,
+    // or what held the update back; empty where nothing more can be said.
     std::string m_failureLine;
     bool m_manual;
 
