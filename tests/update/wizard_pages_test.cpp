@@ -237,6 +237,16 @@ TEST_F(WizardPagesTest, UserWithoutAdministratorRightsGetsTheNoticeAndTheLink)
     EXPECT_EQ(StoredQword("NotifyDownload"), 5u);
 }
 
+TEST_F(WizardPagesTest, TheOrganisationsDownloadPageReplacesTheBuiltInOne)
+{
+    g_bUserIsAdmin = FALSE;
+    m_pWizard->m_policy.downloadPageUrl = "https://software.corp.test/zsp";
+    m_pWizard->SetActivePage(kPageNextAction);
+    EXPECT_EQ(m_pWizard->m_pgNextAction.m_hyperlink.GetHyperLink(), "https://software.corp.test/zsp");
+    const std::string notice = testsupport::TextOf(Control(IDC_NOTICE));
+    EXPECT_NE(notice.find("https://software.corp.test/zsp"), std::string::npos) << notice;
+}
+
 TEST_F(WizardPagesTest, CancelOnThePageAsksAndYesEndsOnTheFinishPage)
 {
     g_bUserIsAdmin = FALSE;
