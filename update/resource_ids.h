@@ -29,6 +29,9 @@
 #define IDC_SIZE_LINE 1008
 #define IDC_NOTICE 1009
 #define IDC_HYPERLINK 1010
+// Above the choices when the update was started before and not installed;
+// the release notes make room for it.
+#define IDC_PENDING_LINE 1011
 #define IDC_FINISH_TEXT 228
 // The header band at the top of every page: its text is the title, a line
 // feed, and the line under the title.
@@ -140,3 +143,6 @@
 // Under "no newer version" when the organisation holds the product at a
 // version: %s the version it allows, %s the newer one not offered.
 #define IDS_POLICY_HELD_AT 231
+// Page 1's line for an update whose installer an earlier run started and
+// that is not installed: %s its version, %s the day it was started.
+#define IDS_PENDING_NOT_INSTALLED 232

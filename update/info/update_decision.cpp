@@ -1,5 +1,6 @@
 #include "update/info/update_decision.h"
 
+#include "update/info/rollout.h"
 #include "update/info/web_address.h"
 
 namespace {
@@ -23,6 +24,29 @@ bool AreAddressesSecure(const UpdateInfo& info)
             return false;
     }
     return true;
+}
+
+// A started update went in once the installed version is at least its own;
+// until then it is worth saying, for a while, and only while nothing newer
+// has come.
+PendingUpdate JudgePending(const UpdateFacts& facts, const VersionNumber& offered)
+{
+    if (facts.pending.IsSameAs(VersionNumber()))
+        return PendingUpdate::None;
+    const bool bLately = facts.now >= facts.pendingSince &&
+                         facts.now - facts.pendingSince <= kPendingDays * kTicksPerDay;
+    if (!facts.installed.IsOlderThan(facts.pending) || !bLately || offered.IsNewerThan(facts.pending))
+        return PendingUpdate::Forget;
+    return PendingUpdate::NotInstalled;
+}
+
+// On a schedule, a release staged for a share reaches only the installations
+// in it; the user who asks gets it at once.
+bool IsStagedAway(const UpdateFacts& facts, const UpdateInfo& info)
+{
+    if (facts.mode == RunMode::Manual || !info.rolloutTenths)
+        return false;
+    return !facts.rolloutBucket || !IsInRolloutShare(*facts.rolloutBucket, *info.rolloutTenths);
 }
 
 } // namespace
@@ -59,12 +83,22 @@ UpdateDecision DecideUpdate(const UpdateFacts& facts)
         decision.bNewHighest = offered.IsNewerThan(facts.highest);
     }
     // The user asked: whatever is newer than installed. On a schedule, only
-    // what was not offered before, so that a skipped version stays skipped.
+    // what was not offered before, so that a skipped version stays skipped;
+    // but one whose installer was started and did not install is offered
+    // again.
+    decision.pending = JudgePending(facts, offered);
+    const bool bAgain =
+        decision.pending == PendingUpdate::NotInstalled && offered.IsSameAs(facts.pending);
     const VersionNumber& baseline =
-        facts.mode == RunMode::Manual ? facts.installed : facts.announced;
-    if (offered.IsNewerThan(baseline))
-        decision.verdict = facts.policy.AllowsVersion(offered) ? UpdateVerdict::Offer
-                                                               : UpdateVerdict::HeldByPolicy;
+        facts.mode == RunMode::Manual || bAgain ? facts.installed : facts.announced;
+    if (!offered.IsNewerThan(baseline))
+        return decision;
+    if (!facts.policy.AllowsVersion(offered))
+        decision.verdict = UpdateVerdict::HeldByPolicy;
+    else if (IsStagedAway(facts, info))
+        decision.verdict = UpdateVerdict::OutsideRollout;
+    else
+        decision.verdict = UpdateVerdict::Offer;
     return decision;
 }
 
@@ -82,5 +116,5 @@ RunStart DecideRunStart(const UpdatePolicy& policy, RunMode mode)
 bool IsTaken(UpdateVerdict verdict)
 {
     return verdict == UpdateVerdict::Offer || verdict == UpdateVerdict::NothingNew ||
-           verdict == UpdateVerdict::HeldByPolicy;
+           verdict == UpdateVerdict::HeldByPolicy || verdict == UpdateVerdict::OutsideRollout;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "update/info/signature_verdict.h"
 #include "update/info/update_info.h"
@@ -34,7 +35,19 @@ enum class UpdateVerdict
     Expired,         // its expiry time has passed: it may be an old file served again
     RolledBack,      // signed, but announcing less than signed information did before
     HeldByPolicy,    // taken, and newer, but outside the version the organisation allows
+    OutsideRollout,  // taken, and newer, but staged for a share of installations without this one
 };
+
+// What becomes of an update that an earlier run started the installer of.
+enum class PendingUpdate
+{
+    None,         // nothing was started, or the information was not taken
+    Forget,       // it went in, or it is too old, or a newer version is offered
+    NotInstalled, // started lately but not installed: said, and offered again
+};
+
+// How long a started update counts as not installed rather than forgotten.
+constexpr uint64_t kPendingDays = 14;
 
 // Whether a run checks at all, before anything is fetched or stored.
 enum class RunStart
@@ -65,6 +78,14 @@ struct UpdateFacts
     RunMode mode = RunMode::Automatic;
     // What the organisation allows; the publisher's own check has none.
     UpdatePolicy policy;
+    // This installation's bucket for the offered version, where the
+    // information stages its release and the run is automatic; none when
+    // it could not be had, which keeps the installation out.
+    std::optional<uint32_t> rolloutBucket;
+    // The version whose installer an earlier run started, and when; 0.0.0.0
+    // for none.
+    VersionNumber pending;
+    uint64_t pendingSince = 0;
 };
 
 struct UpdateDecision
@@ -75,10 +96,11 @@ struct UpdateDecision
     // Remember offered as the highest version announced: signed information
     // of an older release, served again, must not undo it.
     bool bNewHighest = false;
+    PendingUpdate pending = PendingUpdate::None;
 };
 
 UpdateDecision DecideUpdate(const UpdateFacts& facts);
 
 // Taken: it read, and nothing about it was refused. A version held back by
-// policy is taken, and counts as nothing new.
+// policy or by a staged release is taken, and counts as nothing new.
 bool IsTaken(UpdateVerdict verdict);

@@ -162,6 +162,8 @@ void CPgUpdateNextAction::OnActivate()
         FormatResourceString(IDS_VERSION_LINE, m_pWizard->m_availableVersion.Text().c_str()).c_str());
 
     ::SetDlgItemTextA(m_hWnd, IDC_SIZE_LINE, FormatSizeLine(m_pWizard->m_installerSize).c_str());
+    if (!m_pWizard->m_pendingLine.empty())
+        ShowPendingLine(m_pWizard->m_pendingLine.c_str());
 
     if (g_bUserIsAdmin)
     {
@@ -194,6 +196,25 @@ void CPgUpdateNextAction::OnActivate()
         m_hyperlink.SubclassWindow(GetDlgItem(IDC_HYPERLINK));
         ::ShowWindow(GetDlgItem(IDC_HYPERLINK), SW_SHOWNORMAL);
     }
+}
+
+// The release notes end above the line, which stands just over the choices.
+void CPgUpdateNextAction::ShowPendingLine(const char* pszLine)
+{
+    HWND hLine = GetDlgItem(IDC_PENDING_LINE);
+    HWND hNotes = GetDlgItem(IDC_BROWSER_HOST);
+    ::SetWindowTextA(hLine, pszLine);
+    RECT rcLine = {};
+    RECT rcNotes = {};
+    ::GetWindowRect(hLine, &rcLine);
+    ::GetWindowRect(hNotes, &rcNotes);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcLine), 2);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcNotes), 2);
+    RECT rcGap = {0, 0, 0, 2};
+    ::MapDialogRect(m_hWnd, &rcGap);
+    ::SetWindowPos(hNotes, nullptr, 0, 0, rcNotes.right - rcNotes.left,
+                   rcLine.top - rcGap.bottom - rcNotes.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(hLine, SW_SHOWNA);
 }
 
 LRESULT CPgUpdateNextAction::OnInstallNowClicked(WORD, WORD, HWND, BOOL&)

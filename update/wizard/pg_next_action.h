@@ -65,6 +65,7 @@ private:
     bool StartBrowser(const std::wstring& notesUrl);
     void ShowReleaseNotesAddress(UINT uTextId);
     void StopListening();
+    void ShowPendingLine(const char* pszLine);
 
     DWORD m_dwEventCookie;
 };

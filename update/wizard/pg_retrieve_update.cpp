@@ -5,6 +5,7 @@
 #include "framework/system_text.h"
 #include "update/info/update_decision.h"
 #include "update/trust/built_in_keys.h"
+#include "update/trust/rollout_share.h"
 #include "update/result_codes.h"
 #include "update/update_globals.h"
 #include "update/wizard/failure_line.h"
@@ -21,6 +22,22 @@ constexpr uint32_t kCheckLimitMs = 60 * 1000;
 // A check still running after this long tells the user what it waits for.
 constexpr UINT kWaitingAfterMs = 3000;
 constexpr UINT_PTR kWaitingTimerId = 0x5A51;
+
+// The day of a time (UTC, FILETIME ticks), in the user's own time zone and
+// long date format; the time as a UTC text where the system cannot say it.
+std::string LocalDayText(uint64_t ftTicks)
+{
+    const FILETIME ftUtc = {static_cast<DWORD>(ftTicks), static_cast<DWORD>(ftTicks >> 32)};
+    SYSTEMTIME stUtc;
+    SYSTEMTIME stLocal;
+    char szDate[80];
+    if (!FileTimeToSystemTime(&ftUtc, &stUtc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &stUtc, &stLocal) ||
+        GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &stLocal, nullptr, szDate,
+                       sizeof(szDate)) == 0)
+        return UtcTimeText(ftTicks);
+    return szDate;
+}
 } // namespace
 
 void CPgUpdateRetrieveUpdate::OnActivate()
@@ -184,12 +201,20 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
     facts.announced = settings.AvailableVersion();
     facts.mode = m_pWizard->m_manual ? RunMode::Manual : RunMode::Automatic;
     facts.policy = m_pWizard->m_policy;
+    facts.pending = settings.PendingVersion();
+    facts.pendingSince = settings.PendingSince();
+    // The identity is made only by a run that needs it.
+    InstallationId id;
+    if (facts.pInfo != nullptr && info.rolloutTenths && facts.mode == RunMode::Automatic &&
+        settings.InstallationIdentity(id))
+        facts.rolloutBucket = RolloutBucket(id, VersionNumber(info.versionText));
 
     const UpdateDecision decision = DecideUpdate(facts);
     switch (decision.verdict)
     {
     case UpdateVerdict::Offer:
     case UpdateVerdict::NothingNew:
+    case UpdateVerdict::OutsideRollout:
         break;
     case UpdateVerdict::HeldByPolicy:
         m_pWizard->m_failureLine =
@@ -215,6 +240,7 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
     }
     if (decision.bNewHighest)
         settings.SetHighestVersion(decision.offered);
+    TakePending(decision.pending);
     m_pWizard->m_availableVersion = decision.offered;
     m_pWizard->m_installerSize = info.installerSize;
     m_pWizard->m_releaseNotesUrl = info.releaseNotesUrl;
@@ -224,4 +250,19 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
     bOffer = decision.verdict == UpdateVerdict::Offer;
     m_pWizard->ForgetOtherParts(bOffer);
     return S_OK;
+}
+
+void CPgUpdateRetrieveUpdate::TakePending(PendingUpdate pending)
+{
+    UpdateSettings& settings = m_pWizard->m_settings;
+    if (pending == PendingUpdate::Forget)
+    {
+        settings.ClearPending();
+    }
+    else if (pending == PendingUpdate::NotInstalled)
+    {
+        m_pWizard->m_pendingLine =
+            FormatResourceString(IDS_PENDING_NOT_INSTALLED, settings.PendingVersion().Text().c_str(),
+                                 LocalDayText(settings.PendingSince()).c_str());
+    }
 }

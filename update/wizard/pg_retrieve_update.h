@@ -6,6 +6,7 @@
 
 #include "framework/dialog.h"
 #include "update/download/download_progress.h"
+#include "update/info/update_decision.h"
 #include "update/resource_ids.h"
 #include "update/wizard/update_page.h"
 
@@ -42,6 +43,9 @@ public:
 
 private:
     HRESULT ReadBody(IStream* pStream, std::string& body);
+    // Forgets the update an earlier run started, or has page 1 say that it
+    // did not install.
+    void TakePending(PendingUpdate pending);
     void OnUpdateInfoTaken(bool bOffer);
     // A check that takes long says what it waits for.
     LRESULT OnWaitingTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);

@@ -380,7 +380,11 @@ HRESULT CUpdateWizard::StartInstaller()
                                                         nullptr, nullptr, SW_SHOWNORMAL));
     m_installerFile.Release();
     if (SUCCEEDED(hr))
+    {
+        // The next run learns from the installed version whether it went in.
+        m_settings.SetPending(m_availableVersion, fw::NowTicks());
         return S_OK;
+    }
     ShowSystemError(SystemErrorOf(hr));
     m_failureLine = StartFailureLine(hr);
     return hr;

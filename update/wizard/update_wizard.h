@@ -125,6 +125,9 @@ public:
     // The line the finish page shows under its message: why the run failed,
     // or what held the update back; empty where nothing more can be said.
     std::string m_failureLine;
+    // Page 1's line above the choices when an update this run offers again
+    // was started before and did not install; empty otherwise.
+    std::string m_pendingLine;
     bool m_manual;
 
 private:
