@@ -1,5 +1,6 @@
 #include "update/update_settings.h"
 
+#include <bcrypt.h>
 #include <wininet.h>
 
 #include <cstring>
@@ -13,6 +14,8 @@ constexpr char kValueLastUpdateTime[] = "LastUpdateTime";
 constexpr char kValueNotifyDownload[] = "NotifyDownload";
 constexpr char kValueFrequency[] = "Frequency";
 constexpr char kValueAutoUpdateEnable[] = "AutoUpdateEnable";
+constexpr char kValuePendingVersion[] = "PendingVersion";
+constexpr char kValuePendingSince[] = "PendingSince";
 
 // "Version" is read with a limit of 261 bytes, the versions the settings key
 // holds with 260.
@@ -23,7 +26,7 @@ constexpr DWORD kStoredVersionReadLimit = 260;
 
 UpdateSettings::UpdateSettings()
     : m_ftLastUpdateTime(0), m_ftFrequency(kTicksPerDay), m_ftNotifyDownload(0),
-      m_bAutoUpdateEnable(TRUE)
+      m_bAutoUpdateEnable(TRUE), m_ftPendingSince(0)
 {
 }
 
@@ -114,6 +117,24 @@ bool UpdateSettings::ReadHighestVersion()
     return ReadVersion(kValueHighestVersion, m_verHighest);
 }
 
+// Both values or neither: a version without its time, or a time of another
+// type or size, is no pending version. Nothing is written back.
+void UpdateSettings::ReadPending()
+{
+    VersionNumber version;
+    if (!ReadVersion(kValuePendingVersion, version) || version.Text() == VersionNumber().Text())
+        return;
+    uint64_t ftSince = 0;
+    DWORD dwType = REG_NONE;
+    DWORD cbData = sizeof(ftSince);
+    if (RegQueryValueExA(m_key.Get(), kValuePendingSince, nullptr, &dwType,
+                         reinterpret_cast<BYTE*>(&ftSince), &cbData) != ERROR_SUCCESS ||
+        dwType != REG_QWORD || cbData != sizeof(ftSince))
+        return;
+    m_verPending = version;
+    m_ftPendingSince = ftSince;
+}
+
 bool UpdateSettings::ReadTicks(const char* pszName, uint64_t& ftValue)
 {
     if (!m_key)
@@ -148,6 +169,7 @@ bool UpdateSettings::Load()
     // Written only once trusted information announces a version: until
     // then nothing is refused for announcing less.
     ReadHighestVersion();
+    ReadPending();
 
     if (!ReadTicks(kValueLastUpdateTime, m_ftLastUpdateTime) && !SetLastUpdateTime(0))
         return false;
@@ -239,6 +261,49 @@ bool UpdateSettings::SetHighestVersion(const VersionNumber& version)
     if (!WriteVersion(kValueHighestVersion, version))
         return false;
     m_verHighest = version;
+    return true;
+}
+
+bool UpdateSettings::InstallationIdentity(InstallationId& id)
+{
+    if (!m_key)
+        return false;
+    if (ReadInstallationId(m_key.Get(), id))
+        return true;
+    InstallationId made;
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, made.data(), static_cast<ULONG>(made.size()),
+                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return false;
+    if (RegSetValueExA(m_key.Get(), kInstallationIdValue, 0, REG_BINARY, made.data(),
+                       static_cast<DWORD>(made.size())) != ERROR_SUCCESS)
+        return false;
+    id = made;
+    return true;
+}
+
+bool UpdateSettings::SetPending(const VersionNumber& version, uint64_t ftSince)
+{
+    if (!WriteVersion(kValuePendingVersion, version) || !WriteTicks(kValuePendingSince, ftSince))
+        return false;
+    m_verPending = version;
+    m_ftPendingSince = ftSince;
+    return true;
+}
+
+bool UpdateSettings::ClearPending()
+{
+    if (!m_key)
+        return false;
+    bool bCleared = true;
+    for (const char* pszName : {kValuePendingVersion, kValuePendingSince})
+    {
+        const LONG lResult = RegDeleteValueA(m_key.Get(), pszName);
+        bCleared = bCleared && (lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND);
+    }
+    if (!bCleared)
+        return false;
+    m_verPending = VersionNumber();
+    m_ftPendingSince = 0;
     return true;
 }
 

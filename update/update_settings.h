@@ -10,6 +10,7 @@
 #include "framework/handles.h"
 #include "update/info/utc_time.h"
 #include "update/info/version_number.h"
+#include "update/trust/rollout_share.h"
 
 // Intervals and times in 100-nanosecond ticks.
 constexpr uint64_t kTicksPerWeek = 7 * kTicksPerDay;
@@ -49,6 +50,17 @@ public:
     bool SetAvailableVersion(const VersionNumber& version);
     bool SetHighestVersion(const VersionNumber& version);
 
+    // This user's identity for staged releases: read, or made from the
+    // system's random numbers and written the first time one is needed, or
+    // when the stored one is not 16 bytes of REG_BINARY. Load never makes
+    // one. False, with id untouched, when it can be neither read nor kept.
+    bool InstallationIdentity(InstallationId& id);
+
+    // A version found but held back, and since when (UTC ticks): both
+    // written, or both removed; a value already absent counts as removed.
+    bool SetPending(const VersionNumber& version, uint64_t ftSince);
+    bool ClearPending();
+
     bool IsInternetConnected() const;
 
     uint64_t LastUpdateTime() const { return m_ftLastUpdateTime; }
@@ -60,12 +72,16 @@ public:
     // 0.0.0.0 until some has.
     const VersionNumber& HighestVersion() const { return m_verHighest; }
     BOOL AutoUpdateEnable() const { return m_bAutoUpdateEnable; }
+    // 0.0.0.0 and 0 while nothing is pending.
+    const VersionNumber& PendingVersion() const { return m_verPending; }
+    uint64_t PendingSince() const { return m_ftPendingSince; }
 
 private:
     bool ReadTicks(const char* pszName, uint64_t& ftValue);
     bool WriteTicks(const char* pszName, uint64_t ftValue);
     bool ReadVersion(const char* pszName, VersionNumber& version);
     bool WriteVersion(const char* pszName, const VersionNumber& version);
+    void ReadPending();
 
     fw::CRegKeyHandle m_key;
     uint64_t m_ftLastUpdateTime;
@@ -75,4 +91,6 @@ private:
     VersionNumber m_verInstalled;
     VersionNumber m_verHighest;
     BOOL m_bAutoUpdateEnable;
+    VersionNumber m_verPending;
+    uint64_t m_ftPendingSince;
 };

@@ -11,6 +11,7 @@
 
 #include "framework/handles.h"
 #include "tests/support/paths.h"
+#include "tests/support/registry.h"
 
 namespace {
 
@@ -159,7 +160,8 @@ TEST_F(UpdateInfoToolTest, WrittenFileChecksCleanAndNamesTheInstaller)
     const ToolRun check = Run("check " + Quoted(info) + " --installer " + Quoted(installer));
     EXPECT_EQ(check.dwExitCode, 0u) << Describe(check);
     EXPECT_EQ(check.err, "");
-    for (const char* pszSeen : {"2.5.0.301", "1234 bytes", kNotes, kSetup, "vxzsp-2.5.0.301.exe"})
+    for (const char* pszSeen :
+         {"2.5.0.301", "1234 bytes", kNotes, kSetup, "vxzsp-2.5.0.301.exe", "rollout            everyone"})
         EXPECT_NE(check.out.find(pszSeen), std::string::npos) << pszSeen << "\n" << Describe(check);
 }
 
@@ -284,6 +286,8 @@ TEST_F(UpdateInfoToolTest, CommandLineMistakesAreUsageErrors)
     for (const char* pszDays : {"0", "3651", "7.5", "-1", "a week"})
         EXPECT_RUN(Run("write " + complete + " --expires-in " + Quoted(pszDays)), 64,
                    "--expires-in takes a whole number of days from 1 to 3650");
+    for (const char* pszPercent : {"100.5", "-1", "5.25", "+5", ".5"})
+        EXPECT_RUN(Run("write " + complete + " --rollout " + pszPercent), 64, "--rollout takes a percent");
 
     const ToolRun help = Run("--help");
     EXPECT_EQ(help.dwExitCode, 0u) << Describe(help);
@@ -383,6 +387,8 @@ TEST_F(UpdateInfoToolTest, CheckRefusesExpiredInformationAndAddressesTheUpdaterW
          "the token \"expires=2027-01-07\" does not give a UTC time such as expires=2027-01-07T12:00:00Z"},
         {"2.5.0.301 10 https://h/n https://h/s expires=2099-01-01T00:00:00Z expires=2099-01-01T00:00:00Z",
          "the expires= token is given more than once"},
+        {"2.5.0.301 10 https://h/n https://h/s rollout=5.25", "the token \"rollout=5.25\" does not give a percent"},
+        {"2.5.0.301 10 https://h/n https://h/s rollout=5 rollout=5", "the rollout= token is given more than once"},
         {"2.5.0.301 10 https://h/n \\\\server\\share\\setup.exe",
          "the installer address (field 4) \"\\\\server\\share\\setup.exe\" is not an http:// or https:// address"},
         {"2.5.0.301 10kB file:///C:/setup.exe",
@@ -430,6 +436,36 @@ TEST_F(UpdateInfoToolTest, WriteGivesMirrorsThatCheckListsAndRefusesAnyTheUpdate
     for (const auto& r : refused)
         EXPECT_RUN(Run(write + r.pszMore + " --out " + Quoted(other)), 1, r.pszMessage);
     EXPECT_FALSE(std::ifstream(other).good()) << "a failed write left a file behind";
+}
+
+// The identity 00 01 .. 0F falls into bucket 1590 of version 2.5.0.301
+// (tests/update/rollout_share_test.cpp).
+TEST_F(UpdateInfoToolTest, WriteGivesARolloutThatCheckShowsWithThisComputersPlaceInIt)
+{
+    const struct Cleared
+    {
+        Cleared() { testsupport::ClearProductKeys(); }
+        ~Cleared() { testsupport::ClearProductKeys(); }
+    } cleared;
+    const std::string info = PathOf("update.txt");
+    EXPECT_RUN(Run("write --installer " + Quoted(MakeFileOfSize("setup.exe", 10)) +
+                   " --version 2.5.0.301 --notes https://h/n --url https://h/s --rollout 16.0 --out " + Quoted(info)),
+               0, "vxzsp-2.5.0.301.exe");
+    EXPECT_NE(testsupport::ReadFileBytes(info).find("https://h/s\r\nrollout=16\r\n"), std::string::npos);
+    const ToolRun none = Run("check " + Quoted(info));
+    for (const char* pszSeen :
+         {"rollout            16 % of installations", "has no installation identity yet; the updater makes one"})
+        EXPECT_NE(none.out.find(pszSeen), std::string::npos) << pszSeen << "\n" << Describe(none);
+
+    const BYTE id[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    ASSERT_TRUE(testsupport::WriteValue(HKEY_CURRENT_USER, testsupport::kSettingsKey, "InstallationId", REG_BINARY,
+                                        id, sizeof(id)));
+    const ToolRun in = Run("check " + Quoted(info));
+    EXPECT_NE(in.out.find("this computer      in the share (bucket 1590 of 10000)"), std::string::npos)
+        << Describe(in);
+    const ToolRun out = CheckBody("2.5.0.301 10 https://h/n https://h/s rollout=15.9");
+    EXPECT_NE(out.out.find("this computer      not in the share (bucket 1590 of 10000)"), std::string::npos)
+        << Describe(out);
 }
 
 TEST_F(UpdateInfoToolTest, CheckComparesTheInstallerWithTheAnnouncedSize)

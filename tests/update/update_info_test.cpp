@@ -212,10 +212,25 @@ TEST(UpdateInfo, RefusesAnExpiryInAnyOtherSpellingOrGivenTwice)
         EXPECT_EQ(FaultOf(fields + pszToken), UpdateInfoFault::Expiry) << pszToken;
 }
 
+TEST(UpdateInfo, ReadsARolloutOfAtMostOneDecimalAndRefusesAnyOtherSpellingOrARepeat)
+{
+    UpdateInfo info;
+    ASSERT_TRUE(Read(kFields, info));
+    EXPECT_FALSE(info.rolloutTenths);
+    const std::pair<const char*, int> percents[] = {{"0", 0}, {"0.1", 1}, {"12.5", 125}, {"100", 1000}, {"100.0", 1000}};
+    for (const auto& read : percents)
+    {
+        ASSERT_TRUE(Read(kFields + std::string("rollout=") + read.first, info)) << read.first;
+        EXPECT_EQ(info.rolloutTenths, read.second) << read.first;
+    }
+    for (const char* pszPercent : {"100.5", "101", "-1", "5.25", ".5", "5.", "1e2", "+5", "05", "5,5", "", "5 rollout=5"})
+        EXPECT_EQ(FaultOf(kFields + std::string("rollout=") + pszPercent), UpdateInfoFault::Rollout) << pszPercent;
+}
+
 TEST(UpdateInfo, TheSignatureSignsEveryByteBeforeItsToken)
 {
     const std::string signedPart = "\xEF\xBB\xBF" + std::string(kFields) + "# build 7\r\nsha256=" + kDigest +
-                                   "\r\nexpires=2027-01-07T12:00:00Z\r\n";
+                                   "\r\nexpires=2027-01-07T12:00:00Z\r\nrollout=12.5\r\n";
     UpdateInfo info;
     ASSERT_TRUE(Read(signedPart + "signature=AAEC/w==\r\n \t", info));
     ASSERT_TRUE(info.signature);
@@ -223,6 +238,7 @@ TEST(UpdateInfo, TheSignatureSignsEveryByteBeforeItsToken)
     EXPECT_EQ(info.signedBytes, signedPart);
     EXPECT_TRUE(info.installerSha256);
     EXPECT_TRUE(info.expires);
+    EXPECT_EQ(info.rolloutTenths, 125);
 
     ASSERT_TRUE(Read(std::string(kFields) + "signature=+/+/", info));
     EXPECT_EQ(*info.signature, (std::vector<uint8_t>{0xFB, 0xFF, 0xBF}));

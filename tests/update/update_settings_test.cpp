@@ -45,6 +45,11 @@ protected:
         return value ? value->AsString() : "<missing>";
     }
 
+    static std::string Pending(const UpdateSettings& settings)
+    {
+        return settings.PendingVersion().Text() + "@" + std::to_string(settings.PendingSince());
+    }
+
     UpdateSettings m_settings;
 };
 
@@ -294,6 +299,53 @@ TEST_F(UpdateSettingsTest, SettersWriteThrough)
     EXPECT_EQ(highest->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(highest->AsString(), "2.6.0.7");
     EXPECT_EQ(m_settings.HighestVersion().Text(), "2.6.0.7");
+}
+
+// Made once and then kept; one too short, too long or of another type is
+// replaced.
+TEST_F(UpdateSettingsTest, AnInstallationIdentityIsMadeOnceAndKeptAndAMalformedOneReplaced)
+{
+    InstallationId made = {}, kept = {};
+    ASSERT_TRUE(m_settings.Open() && m_settings.InstallationIdentity(made));
+    ASSERT_TRUE(m_settings.InstallationIdentity(kept));
+    EXPECT_TRUE(kept == made && made != InstallationId{});
+    const BYTE malformed[17] = {0xAB};
+    const std::pair<DWORD, DWORD> stored[] = {{REG_BINARY, 15}, {REG_BINARY, 17}, {REG_SZ, 16}};
+    for (const auto& value : stored)
+    {
+        SetSetting("InstallationId", value.first, malformed, value.second);
+        ASSERT_TRUE(m_settings.InstallationIdentity(kept));
+        EXPECT_NE(kept, made);
+        EXPECT_EQ(Stored("InstallationId").type, static_cast<DWORD>(REG_BINARY));
+        EXPECT_EQ(Stored("InstallationId").data, std::vector<BYTE>(kept.begin(), kept.end()));
+        made = kept;
+    }
+}
+
+// Both values or neither; half a pair, a time of another type or no
+// version is nothing pending.
+TEST_F(UpdateSettingsTest, APendingVersionIsKeptWithItsTimeAndClearedWithIt)
+{
+    ASSERT_TRUE(m_settings.Open() && m_settings.SetPending(VersionNumber("2.6.0.1"), 1234));
+    UpdateSettings again;
+    ASSERT_TRUE(again.Open() && again.Load());
+    EXPECT_EQ(Pending(again), "2.6.0.1@1234");
+    ASSERT_TRUE(again.ClearPending() && again.ClearPending()) << "what is absent counts as removed";
+    EXPECT_EQ(Pending(again), "0.0.0.0@0");
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kSettingsKey, "PendingVersion") ||
+                 ReadValue(HKEY_CURRENT_USER, kSettingsKey, "PendingSince"));
+    const uint64_t ftSince = 1234;
+    const std::pair<const char*, DWORD> pairs[] = {{"2.6.0.1", 0}, {"2.6.0.1", 4}, {"latest", 8}};
+    for (const auto& pair : pairs)
+    {
+        testsupport::ClearProductKeys();
+        ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kSettingsKey, "PendingVersion", pair.first));
+        if (pair.second != 0)
+            SetSetting("PendingSince", pair.second == 8 ? REG_QWORD : REG_DWORD, &ftSince, pair.second);
+        UpdateSettings settings;
+        ASSERT_TRUE(settings.Open() && settings.Load());
+        EXPECT_EQ(Pending(settings), "0.0.0.0@0") << pair.first << " " << pair.second;
+    }
 }
 
 TEST_F(UpdateSettingsTest, StampIsTheCurrentUtcTime)

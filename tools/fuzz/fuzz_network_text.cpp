@@ -1,5 +1,5 @@
 // Native fuzz target for the updater's readers of network text: the update
-// information with its digest, expiry, mirror and signature tokens, the version it
+// information with its digest, expiry, mirror, rollout and signature tokens, the version it
 // names, and the Content-Range of a resumed download. Built with the host compiler by scripts/fuzz, never for
 // the target.
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "update/info/content_range.h"
+#include "update/info/rollout.h"
 #include "update/info/version_number.h"
 #include "update/info/update_info.h"
 
@@ -100,6 +101,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         uint64_t ticks = 0;
         Check(!info.expires ||
               (ParseUtcTime(UtcTimeText(*info.expires), ticks) && ticks == *info.expires));
+        // A rollout is a share of at most everyone, and reads back from the
+        // spelling it is shown in.
+        uint16_t tenths = 0;
+        Check(!info.rolloutTenths ||
+              (*info.rolloutTenths <= kMaxRolloutTenths &&
+               ParseRolloutPercent(RolloutPercentText(*info.rolloutTenths), tenths) &&
+               tenths == *info.rolloutTenths));
     }
     return 0;
 }

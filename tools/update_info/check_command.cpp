@@ -12,11 +12,14 @@
 #include "tools/update_info/reading.h"
 #include "tools/update_info/report.h"
 #include "update/info/update_decision.h"
+#include "update/info/rollout.h"
 #include "update/info/update_info.h"
 #include "update/info/utc_time.h"
 #include "update/info/version_number.h"
 #include "update/info/web_address.h"
+#include "update/trust/rollout_share.h"
 #include "update/trust/update_signature.h"
+#include "update/update_settings.h"
 
 namespace infotool {
 
@@ -72,6 +75,44 @@ void PrintFields(const UpdateInfo& info, uint64_t now)
     if (info.expires && !HasExpired(info, now))
         std::printf("expires            %s (in %s)\n", UtcTimeText(*info.expires).c_str(),
                     Duration(*info.expires - now).c_str());
+    std::fflush(stdout);
+}
+
+// This user's identity for staged releases, as the updater keeps it; the
+// check only reads it, and never makes one.
+bool ReadOwnInstallationId(InstallationId& id)
+{
+    fw::CRegKeyHandle key;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsSubkey, 0, KEY_READ, key.Receive()) ==
+               ERROR_SUCCESS &&
+           ReadInstallationId(key.Get(), id);
+}
+
+// Who is offered the version, and whether the updater on this computer is.
+void PrintRollout(const UpdateInfo& info)
+{
+    if (!info.rolloutTenths)
+    {
+        std::printf("rollout            everyone\n");
+        std::fflush(stdout);
+        return;
+    }
+    std::printf("rollout            %s %% of installations\n",
+                RolloutPercentText(*info.rolloutTenths).c_str());
+    InstallationId id;
+    if (!ReadOwnInstallationId(id))
+    {
+        std::printf("this computer      has no installation identity yet; the updater makes one "
+                    "on its next run\n");
+    }
+    else
+    {
+        const uint32_t bucket = RolloutBucket(id, VersionNumber(info.versionText));
+        std::printf("this computer      %s (bucket %lu of %lu)\n",
+                    IsInRolloutShare(bucket, *info.rolloutTenths) ? "in the share"
+                                                                   : "not in the share",
+                    static_cast<unsigned long>(bucket), static_cast<unsigned long>(kRolloutBuckets));
+    }
     std::fflush(stdout);
 }
 
@@ -277,6 +318,7 @@ int RunCheck(int argc, char** argv)
     if (facts.pInfo != nullptr)
     {
         PrintFields(file.info, facts.now);
+        PrintRollout(file.info);
         WarnOfWhatIsReadOtherwise(file, report);
         const auto installer = line.options.find("--installer");
         if (installer != line.options.end())

@@ -143,6 +143,13 @@ void ExplainRejection(const std::string& path, const UpdateInfoReading& reading,
     case UpdateInfoFault::Mirror:
         ExplainMirror(reading, report);
         return;
+    case UpdateInfoFault::Rollout:
+        report.Error(reading.bRepeated
+                         ? "the rollout= token is given more than once" + std::string(kRejected)
+                         : "the token " + Quote(word) +
+                               " does not give a percent from 0 to 100 with at most one decimal, "
+                               "such as rollout=12.5" + kRejected);
+        return;
     case UpdateInfoFault::Signature:
         report.Error("the signature= token does not hold standard base64 with padding" +
                      std::string(kRejected));

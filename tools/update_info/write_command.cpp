@@ -12,6 +12,7 @@
 #include "tools/update_info/options.h"
 #include "tools/update_info/report.h"
 #include "tools/update_signer.h"
+#include "update/info/rollout.h"
 #include "update/info/update_info.h"
 #include "update/info/utc_time.h"
 #include "update/info/version_number.h"
@@ -36,6 +37,7 @@ struct WriteRequest
     std::optional<std::string> outPath;
     // UTC ticks, to the second as the token is written.
     std::optional<uint64_t> expires;
+    std::optional<uint16_t> rolloutTenths;
 };
 
 std::optional<std::string> OptionalValue(const CommandLine& line, const char* pszName)
@@ -54,11 +56,28 @@ bool ReadDays(const std::string& text, unsigned long& nDays)
     return nDays >= 1 && nDays <= kMaxExpiryDays;
 }
 
+// The share is held to the updater's own reading of the token.
+bool ReadRollout(const CommandLine& line, WriteRequest& request, std::string& problem)
+{
+    const std::optional<std::string> percent = OptionalValue(line, "--rollout");
+    uint16_t tenths = 0;
+    if (!percent)
+        return true;
+    if (!ParseRolloutPercent(*percent, tenths))
+    {
+        problem = "--rollout takes a percent from 0 to 100 with at most one decimal, such as 12.5";
+        return false;
+    }
+    request.rolloutTenths = tenths;
+    return true;
+}
+
 // False, with the problem, when the command line is wrong.
 bool ReadRequest(int argc, char** argv, WriteRequest& request, std::string& problem)
 {
     const CommandOptions accepted = {
-        {"--installer", "--version", "--notes", "--url", "--mirror", "--expires-in", "--key", "--out"},
+        {"--installer", "--version", "--notes", "--url", "--mirror", "--expires-in", "--rollout", "--key",
+         "--out"},
         "--mirror"};
     CommandLine line;
     if (!ParseCommandLine(argc, argv, accepted, line, problem))
@@ -83,6 +102,8 @@ bool ReadRequest(int argc, char** argv, WriteRequest& request, std::string& prob
     request.mirrors = line.repeated;
     request.keyPath = OptionalValue(line, "--key");
     request.outPath = OptionalValue(line, "--out");
+    if (!ReadRollout(line, request, problem))
+        return false;
     const std::optional<std::string> days = OptionalValue(line, "--expires-in");
     unsigned long nDays = 0;
     if (days && !ReadDays(*days, nDays))
@@ -206,6 +227,8 @@ std::string MakeBody(const WriteRequest& request, uint64_t cbInstaller, const Sh
         body += kExpiresToken + UtcTimeText(*request.expires) + "\r\n";
     for (const std::string& mirror : request.mirrors)
         body += kMirrorToken + mirror + "\r\n";
+    if (request.rolloutTenths)
+        body += kRolloutToken + RolloutPercentText(*request.rolloutTenths) + "\r\n";
     return body;
 }
 

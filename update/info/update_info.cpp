@@ -7,6 +7,8 @@
 #include <locale>
 #include <sstream>
 
+#include "update/info/rollout.h"
+
 namespace {
 
 // The white space that the stream's extraction skips in the classic locale.
@@ -186,6 +188,15 @@ UpdateInfoFault ReadToken(const std::string& token, UpdateInfo& read, UpdateInfo
     else if (StartsWith(token, kMirrorToken))
     {
         return ReadMirror(token.substr(std::strlen(kMirrorToken)), read, reading);
+    }
+    else if (StartsWith(token, kRolloutToken))
+    {
+        uint16_t tenths = 0;
+        reading.bRepeated = read.rolloutTenths.has_value();
+        if (reading.bRepeated ||
+            !ParseRolloutPercent(token.substr(std::strlen(kRolloutToken)), tenths))
+            return UpdateInfoFault::Rollout;
+        read.rolloutTenths = tenths;
     }
     else
     {

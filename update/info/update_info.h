@@ -6,6 +6,9 @@
 //   expires=<YYYY-MM-DDThh:mm:ssZ>   the UTC time from which it is refused
 //   mirror=<web address>             another address of the same installer;
 //                                    up to kMaxMirrors, each named once
+//   rollout=<percent>                the share of installations offered the
+//                                    version, "0" to "100" with at most one
+//                                    decimal (update/info/rollout.h)
 //   signature=<base64>               a DER ECDSA P-256 signature with SHA-256
 //                                    of every byte before this token; it is
 //                                    the last token of the file
@@ -40,6 +43,9 @@ struct UpdateInfo
     std::optional<Sha256Digest> installerSha256;
     // When the file expires: UTC, 100-nanosecond ticks since 1 January 1601.
     std::optional<uint64_t> expires;
+    // The share of installations offered the version, in tenths of a
+    // percent (0 to 1000); none means every installation.
+    std::optional<uint16_t> rolloutTenths;
     // The signature's DER bytes, and the bytes it signs: the file up to the
     // first character of the signature token.
     std::optional<std::vector<uint8_t>> signature;
@@ -58,6 +64,7 @@ enum class UpdateInfoFault
     Digest,           // a sha256= token is malformed or given twice
     Expiry,           // an expires= token is malformed or given twice
     Mirror,           // a mirror= token is no web address, repeated or one too many
+    Rollout,          // a rollout= token is malformed or given twice
     Signature,        // the signature= token is not canonical base64
     AfterSignature,   // something other than white space follows the signature
 };
@@ -104,6 +111,7 @@ bool ReadUpdateInfo(const char* pData, size_t cbData, UpdateInfo& info,
 constexpr char kSha256Token[] = "sha256=";
 constexpr char kExpiresToken[] = "expires=";
 constexpr char kMirrorToken[] = "mirror=";
+constexpr char kRolloutToken[] = "rollout=";
 constexpr char kSignatureToken[] = "signature=";
 std::string Sha256ToHex(const Sha256Digest& digest);
 
