@@ -41,6 +41,41 @@ TEST_F(DownloadRunTest, InstallsEndToEnd)
     EXPECT_TRUE(bFetched);
 }
 
+TEST_F(DownloadRunTest, AnUpdateThatDidNotGoInIsSaidAndOfferedAgainUntilInstalled)
+{
+    ServeUpdate(static_cast<uint32_t>(m_installer.size()));
+    StartAndChooseInstall();
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs));
+    ASSERT_TRUE(testsupport::WaitUntil([&]() { return InstallerStarted(); }, kWaitMs));
+    auto pending = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "PendingVersion");
+    ASSERT_TRUE(pending);
+    EXPECT_EQ(pending->AsString(), "2.5.0.301");
+    // The installer ends without installing, and the version counts as
+    // offered before.
+    EndSampleInstaller();
+    ASSERT_TRUE(testsupport::WriteString(HKEY_CURRENT_USER, kSettingsKey, "AvailableVersion", "2.5.0.301"));
+
+    for (const char* pszMode : {"man", "auto"})
+    {
+        SCOPED_TRACE(pszMode);
+        ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /" + pszMode));
+        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+            << testsupport::PageName(m_driver.CurrentPage());
+        EXPECT_TRUE(m_driver.IsPageControlVisible(WizardPage::NextAction, IDC_PENDING_LINE));
+        const std::string line = m_driver.PageText(WizardPage::NextAction, IDC_PENDING_LINE);
+        EXPECT_EQ(line.rfind("The update to 2.5.0.301 was started on ", 0), 0u) << line;
+        m_child.Terminate();
+    }
+
+    // Installed since: nothing more is said or kept.
+    ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Version", "2.5.0.301"));
+    ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /auto"));
+    ASSERT_TRUE(m_child.WaitForExit(kWaitMs));
+    EXPECT_FALSE(testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "PendingVersion"));
+    EXPECT_FALSE(testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "PendingSince"));
+}
+
 TEST_F(DownloadRunTest, TheInstallerWaitsUntilTheMailClientIsClosed)
 {
     ASSERT_NO_FATAL_FAILURE(RunUntilWaitingForTheMailClient());

@@ -66,6 +66,7 @@ const StringSpec kStrings[] = {
     {IDS_NOTES_NOT_SECURE, "s"},    {IDS_UPDATE_UNTRUSTED, ""},     {IDS_FAIL_NO_EXPIRY, ""},
     {IDS_RETRYING, "u"},            {IDS_FAIL_AT_ADDRESS, "ss"},
     {IDS_UPDATES_TURNED_OFF, ""},   {IDS_FINISH_HEADER_TURNED_OFF, ""}, {IDS_POLICY_HELD_AT, "ss"},
+    {IDS_PENDING_NOT_INSTALLED, "ss"},
 };
 
 // The conversions of a printf format, each without its %: "s", ".1f".
@@ -275,6 +276,8 @@ protected:
             {IDC_NOTICE, {Format(IDS_NO_ADMIN_NOTICE, "2.5.0.301",
                                  StringOf(IDS_DOWNLOAD_PAGE_URL).c_str())}},
             {IDC_HYPERLINK, {StringOf(IDS_DOWNLOAD_PAGE_LABEL)}},
+            {IDC_PENDING_LINE, {Format(IDS_PENDING_NOT_INSTALLED, "2.5.0.301",
+                                       AnsiOf(GetParam().pszLongDate).c_str())}},
             {IDC_DOWNLOAD_FIGURES, {Format(IDS_FIGURES_OF_TIME_LEFT, size.c_str(), size.c_str(),
                                            Format(IDS_TIME_LEFT_MINUTES, 59u).c_str()),
                                     Format(IDS_CLOSE_HOLDER, "Kestrix! Mail and Calendar"),
@@ -466,6 +469,10 @@ TEST_P(ResourceLibraryTest, DialogsFitTheirTexts)
                 const int nOther = GetDlgCtrlID(controls[j]);
                 if (nId >= IDC_RB_INSTALL_NOW && nId <= IDC_RB_REMIND_WEEK &&
                     (nOther == IDC_NOTICE || nOther == IDC_HYPERLINK))
+                    continue;
+                // The notes end above the line about an update not installed
+                // when it is shown.
+                if (nId == IDC_BROWSER_HOST && nOther == IDC_PENDING_LINE)
                     continue;
                 RECT rcOther;
                 GetWindowRect(controls[j], &rcOther);

@@ -146,4 +146,74 @@ TEST(UpdateDecision, PolicyDecidesWhetherARunChecksAtAll)
     }
 }
 
+TEST(UpdateDecision, StagedReleasesAndUpdatesStartedBefore)
+{
+    constexpr int kNone = -1;
+    const struct
+    {
+        const char* pszName;
+        RunMode mode;
+        int rolloutTenths; // kNone: no rollout= token
+        int bucket;        // kNone: the installation's bucket could not be had
+        const char* pszInstalled;
+        const char* pszAnnounced;
+        const char* pszPending; // "0.0.0": nothing was started
+        int daysAgo; // below 0: a time ahead of the clock
+        UpdateVerdict verdict;
+        PendingUpdate pending;
+    } rows[] = {
+        {"no token: everyone", A, kNone, kNone, "2.4.2", "2.4.2", "0.0.0", 0, UpdateVerdict::Offer,
+         PendingUpdate::None},
+        {"in a 12.5 % share", A, 125, 1249, "2.4.2", "2.4.2", "0.0.0", 0, UpdateVerdict::Offer,
+         PendingUpdate::None},
+        {"just outside it", A, 125, 1250, "2.4.2", "2.4.2", "0.0.0", 0, UpdateVerdict::OutsideRollout,
+         PendingUpdate::None},
+        {"halted", A, 0, 0, "2.4.2", "2.4.2", "0.0.0", 0, UpdateVerdict::OutsideRollout,
+         PendingUpdate::None},
+        {"no bucket keeps it out", A, 1000, kNone, "2.4.2", "2.4.2", "0.0.0", 0,
+         UpdateVerdict::OutsideRollout, PendingUpdate::None},
+        {"the user asked", M, 0, 0, "2.4.2", "2.4.2", "0.0.0", 0, UpdateVerdict::Offer,
+         PendingUpdate::None},
+        {"started, not installed: offered again", A, kNone, kNone, "2.4.2", "2.5.0", "2.5.0", 3,
+         UpdateVerdict::Offer, PendingUpdate::NotInstalled},
+        {"started, not installed, but halted since", A, 0, 0, "2.4.2", "2.5.0", "2.5.0", 3,
+         UpdateVerdict::OutsideRollout, PendingUpdate::NotInstalled},
+        {"started, not installed, asked", M, kNone, kNone, "2.4.2", "2.5.0", "2.5.0", 14,
+         UpdateVerdict::Offer, PendingUpdate::NotInstalled},
+        {"started too long ago", A, kNone, kNone, "2.4.2", "2.5.0", "2.5.0", 15,
+         UpdateVerdict::NothingNew, PendingUpdate::Forget},
+        {"started on a clock that went back", A, kNone, kNone, "2.4.2", "2.5.0", "2.5.0", -1,
+         UpdateVerdict::NothingNew, PendingUpdate::Forget},
+        {"installed", A, kNone, kNone, "2.5.0", "2.5.0", "2.5.0", 1, UpdateVerdict::NothingNew,
+         PendingUpdate::Forget},
+        {"a newer one offered", A, kNone, kNone, "2.4.2", "2.4.9", "2.4.9", 1, UpdateVerdict::Offer,
+         PendingUpdate::Forget},
+    };
+    UpdateInfo info;
+    info.versionText = "2.5.0.301";
+    info.installerUrl = kHttps;
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.pszName);
+        if (row.rolloutTenths != kNone)
+            info.rolloutTenths = static_cast<uint16_t>(row.rolloutTenths);
+        else
+            info.rolloutTenths.reset();
+        UpdateFacts facts;
+        facts.pInfo = &info;
+        facts.now = kNow;
+        facts.installed = VersionNumber(row.pszInstalled);
+        facts.announced = VersionNumber(row.pszAnnounced);
+        facts.mode = row.mode;
+        if (row.bucket != kNone)
+            facts.rolloutBucket = static_cast<uint32_t>(row.bucket);
+        facts.pending = VersionNumber(row.pszPending);
+        facts.pendingSince = static_cast<uint64_t>(static_cast<int64_t>(kNow) -
+                                                   row.daysAgo * static_cast<int64_t>(kTicksPerDay));
+        const UpdateDecision decision = DecideUpdate(facts);
+        EXPECT_EQ(decision.verdict, row.verdict);
+        EXPECT_EQ(decision.pending, row.pending);
+    }
+}
+
 } // namespace

@@ -590,4 +590,24 @@ TEST_F(WizardRunTest, TheOrganisationsServerWithoutSkipOrRemind)
         EXPECT_EQ(request.find(kUpdateInfoPath), std::string::npos) << request;
 }
 
+TEST_F(WizardRunTest, AReleaseStagedAwayReachesOnlyTheUserWhoAsks)
+{
+    // A halted release: no installation is in its share.
+    ServeUpdateInfo(UpdateInfo("2.5.1") + "rollout=0\r\n");
+    Start("auto");
+    ExpectSilentEnd();
+    EXPECT_EQ(testsupport::HttpRequests().size(), 1u) << "more than the check was sent";
+    ExpectStampedNow();
+    EXPECT_EQ(StoredAvailableVersion(), "2.4.2.218");
+    // The identity the share was judged by, made by the run that needed it.
+    auto id = testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "InstallationId");
+    ASSERT_TRUE(id);
+    EXPECT_EQ(id->type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(id->data.size(), 16u);
+
+    Start("man");
+    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
+        << testsupport::PageName(m_driver.CurrentPage());
+}
+
 } // namespace

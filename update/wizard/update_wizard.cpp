@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "framework/handles.h"
+#include "framework/system_text.h"
 #include "update/install/update_folder.h"
 #include "update/result_codes.h"
 #include "update/trust/built_in_keys.h"
