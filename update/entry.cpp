@@ -46,28 +46,33 @@ int RunRegistration(CommandLineAction action)
     return static_cast<int>(hr);
 }
 
+// Sets g_bUserIsAdmin; false, with the reason shown, when it cannot be told.
+bool TestUserRights()
+{
+    DWORD dwPlatformId = 0;
+    if (!GetPlatformId(&dwPlatformId))
+        return false;
+    if (dwPlatformId != VER_PLATFORM_WIN32_NT)
+    {
+        g_bUserIsAdmin = TRUE;
+        return true;
+    }
+    if (!IsUserAdmin(&g_bUserIsAdmin))
+    {
+        ShowError("Error while testing user rights");
+        return false;
+    }
+    return true;
+}
+
 // Tests the user's rights, looks for a running instance, asks the
 // organisation's policy, loads the settings, creates the hidden main window
 // and the hidden wizard and prepares the update folder. Returns false when
 // the run is to end at once; start says how a run that goes on begins.
 bool StartRun(CMainWnd& mainWnd, CUpdateWizard& wizard, RunStart& start)
 {
-    DWORD dwPlatformId = 0;
-    if (!GetPlatformId(&dwPlatformId))
+    if (!TestUserRights())
         return false;
-
-    if (dwPlatformId == VER_PLATFORM_WIN32_NT)
-    {
-        if (!IsUserAdmin(&g_bUserIsAdmin))
-        {
-            ShowError("Error while testing user rights");
-            return false;
-        }
-    }
-    else
-    {
-        g_bUserIsAdmin = TRUE;
-    }
 
     g_uActivateMessage = RegisterWindowMessageA(kActivateMessageName);
     if (g_uActivateMessage == 0)

@@ -521,40 +521,39 @@ TEST_F(WizardRunTest, TheReleaseNotesCanNeitherActNorLeadAway)
     EXPECT_EQ(m_driver.EnabledButtons(), 5u);
 }
 
-TEST_F(WizardRunTest, UpdatesTurnedOffByTheOrganisation)
+TEST_F(WizardRunTest, UpdatesTurnedOffOrManualOnlyByTheOrganisation)
 {
-    // As an administrator's script writes it, as text; the user's own value
-    // does not undo the machine's.
-    ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kPolicyKey, "UpdatesEnabled", "0"));
-    ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kPolicyKey, "UpdatesEnabled", 1));
-    ServeUpdateInfo(UpdateInfo("2.5.1"));
-    Start("auto");
-    ExpectSilentEnd();
-    EXPECT_EQ(Stored("LastUpdateTime"), kEarlier);
-    EXPECT_EQ(StoredAvailableVersion(), "<missing>") << "the settings were touched";
+    // The machine's value as an administrator's script writes it, as text;
+    // the user's own applies only where the machine's is not taken.
+    const struct
+    {
+        const char* pszMachine;
+        DWORD dwUser;
+        bool bManualChecks;
+    } rows[] = {{"0", 1, false}, {"two", 2, true}};
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.pszMachine);
+        testsupport::ClearProductKeys();
+        testsupport::ClearHttpRoot();
+        ClearPolicy();
+        ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kPolicyKey, "UpdatesEnabled", row.pszMachine));
+        ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kPolicyKey, "UpdatesEnabled", row.dwUser));
+        ServeUpdateInfo(UpdateInfo("2.5.1"));
+        Start("auto");
+        ExpectSilentEnd();
+        EXPECT_TRUE(testsupport::HttpRequests().empty());
+        EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, kSettingsKey)) << "the settings were touched";
 
-    Start("man");
-    ExpectFinish(kTurnedOff);
-    EXPECT_TRUE(IsPolicyLineShown());
-    CloseFinishPage();
-    EXPECT_TRUE(testsupport::HttpRequests().empty());
-}
-
-TEST_F(WizardRunTest, ManualUpdatesOnlyByTheOrganisation)
-{
-    // A machine value that is no number is ignored on its own: the user's
-    // applies.
-    ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kPolicyKey, "UpdatesEnabled", "two"));
-    ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kPolicyKey, "UpdatesEnabled", 2));
-    ServeUpdateInfo(UpdateInfo("2.5.1"));
-    Start("auto");
-    ExpectSilentEnd();
-    EXPECT_TRUE(testsupport::HttpRequests().empty());
-
-    Start("man");
-    ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
-        << testsupport::PageName(m_driver.CurrentPage());
-    EXPECT_TRUE(IsPolicyLineShown());
+        Start("man");
+        if (row.bManualChecks)
+            EXPECT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs));
+        else
+            ExpectFinish(kTurnedOff);
+        EXPECT_EQ(testsupport::HttpRequests().empty(), !row.bManualChecks);
+        EXPECT_TRUE(IsPolicyLineShown());
+        m_child.Terminate();
+    }
 }
 
 TEST_F(WizardRunTest, APinnedVersionHoldsANewerOneBack)

@@ -195,19 +195,7 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
     facts.bKeysBuiltIn = UpdatesAreSigned();
     if (facts.pInfo != nullptr && facts.bKeysBuiltIn)
         facts.trust = CheckWithBuiltInKeys(info);
-    facts.now = fw::NowTicks();
-    facts.highest = settings.HighestVersion();
-    facts.installed = settings.InstalledVersion();
-    facts.announced = settings.AvailableVersion();
-    facts.mode = m_pWizard->m_manual ? RunMode::Manual : RunMode::Automatic;
-    facts.policy = m_pWizard->m_policy;
-    facts.pending = settings.PendingVersion();
-    facts.pendingSince = settings.PendingSince();
-    // The identity is made only by a run that needs it.
-    InstallationId id;
-    if (facts.pInfo != nullptr && info.rolloutTenths && facts.mode == RunMode::Automatic &&
-        settings.InstallationIdentity(id))
-        facts.rolloutBucket = RolloutBucket(id, VersionNumber(info.versionText));
+    AddWhatThisRunKnows(facts);
 
     const UpdateDecision decision = DecideUpdate(facts);
     switch (decision.verdict)
@@ -250,6 +238,26 @@ HRESULT CPgUpdateRetrieveUpdate::TakeUpdateInfo(const std::string& body, bool& b
     bOffer = decision.verdict == UpdateVerdict::Offer;
     m_pWizard->ForgetOtherParts(bOffer);
     return S_OK;
+}
+
+void CPgUpdateRetrieveUpdate::AddWhatThisRunKnows(UpdateFacts& facts)
+{
+    UpdateSettings& settings = m_pWizard->m_settings;
+    facts.now = fw::NowTicks();
+    facts.highest = settings.HighestVersion();
+    facts.installed = settings.InstalledVersion();
+    facts.announced = settings.AvailableVersion();
+    facts.mode = m_pWizard->m_manual ? RunMode::Manual : RunMode::Automatic;
+    facts.policy = m_pWizard->m_policy;
+    facts.pending = settings.PendingVersion();
+    facts.pendingSince = settings.PendingSince();
+    // The identity is made only by a run that needs it: a scheduled one
+    // that reads a staged release.
+    const UpdateInfo* pInfo = facts.pInfo;
+    InstallationId id;
+    if (pInfo != nullptr && pInfo->rolloutTenths && facts.mode == RunMode::Automatic &&
+        settings.InstallationIdentity(id))
+        facts.rolloutBucket = RolloutBucket(id, VersionNumber(pInfo->versionText));
 }
 
 void CPgUpdateRetrieveUpdate::TakePending(PendingUpdate pending)

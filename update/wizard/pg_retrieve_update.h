@@ -43,6 +43,9 @@ public:
 
 private:
     HRESULT ReadBody(IStream* pStream, std::string& body);
+    // What this run and this installation bring to the decision over the
+    // update information that facts holds.
+    void AddWhatThisRunKnows(UpdateFacts& facts);
     // Forgets the update an earlier run started, or has page 1 say that it
     // did not install.
     void TakePending(PendingUpdate pending);
