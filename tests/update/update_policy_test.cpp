@@ -46,8 +46,6 @@ TEST(UpdatePolicy, EachValueIsTakenOnlyInItsOwnForm)
         {Id::UpdatesEnabled, kDword, Dword(3), nullptr},
         {Id::UpdatesEnabled, kSz, "0", "none||||skip|managed"},
         {Id::UpdatesEnabled, kSz, " 0", nullptr},
-        {Id::UpdatesEnabled, kSz, "off", nullptr},
-        {Id::UpdatesEnabled, kSz, "4294967296", nullptr},
         {Id::UpdatesEnabled, kExpandSz, "0", nullptr},
         {Id::UpdatesEnabled, kQword, Dword(0) + Dword(0), nullptr},
         {Id::UpdatesEnabled, kDword, "\0\0", nullptr},
