@@ -112,8 +112,10 @@ TEST(UpdateDecision, EachReasonFromItsInputs)
         facts.announced = VersionNumber(row.pszAnnounced);
         facts.mode = row.mode;
         if (row.pszPrefix != nullptr)
+        {
             ASSERT_TRUE(TakePolicyValue(PolicyValueId::TargetVersionPrefix,
                                         {kPolicyRegSz, row.pszPrefix}, facts.policy));
+        }
 
         const UpdateDecision decision = DecideUpdate(facts);
         EXPECT_EQ(decision.verdict, row.verdict);
