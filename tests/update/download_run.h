@@ -109,11 +109,20 @@ protected:
         testsupport::ServeFile(kInstallerUrlPath, m_installer, installerFault);
     }
 
+    // Starts the updater in the mode given ("man" or "auto") and points the
+    // driver at it.
+    bool StartUpdater(const char* pszMode, const std::string& updater = testsupport::UpdateExePath())
+    {
+        if (!m_child.Start(testsupport::Quoted(updater) + " /" + pszMode))
+            return false;
+        m_driver = WizardDriver(m_child.Id());
+        return true;
+    }
+
     // Runs the check and chooses to install now.
     void StartAndChooseInstall(const std::string& updater = testsupport::UpdateExePath())
     {
-        ASSERT_TRUE(m_child.Start(testsupport::Quoted(updater) + " /man"));
-        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(StartUpdater("man", updater));
         ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
             << testsupport::PageName(m_driver.CurrentPage());
         m_driver.Press(302);

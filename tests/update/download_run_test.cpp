@@ -58,8 +58,7 @@ TEST_F(DownloadRunTest, AnUpdateThatDidNotGoInIsSaidAndOfferedAgainUntilInstalle
     for (const char* pszMode : {"man", "auto"})
     {
         SCOPED_TRACE(pszMode);
-        ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /" + pszMode));
-        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(StartUpdater(pszMode));
         ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
             << testsupport::PageName(m_driver.CurrentPage());
         EXPECT_TRUE(m_driver.IsPageControlVisible(WizardPage::NextAction, IDC_PENDING_LINE));
@@ -70,7 +69,7 @@ TEST_F(DownloadRunTest, AnUpdateThatDidNotGoInIsSaidAndOfferedAgainUntilInstalle
 
     // Installed since: nothing more is said or kept.
     ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Version", "2.5.0.301"));
-    ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /auto"));
+    ASSERT_TRUE(StartUpdater("auto"));
     ASSERT_TRUE(m_child.WaitForExit(kWaitMs));
     EXPECT_FALSE(testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "PendingVersion"));
     EXPECT_FALSE(testsupport::ReadValue(HKEY_CURRENT_USER, kSettingsKey, "PendingSince"));
@@ -126,8 +125,7 @@ TEST_F(DownloadRunTest, LinksPutInTheUpdateFolderWhileTheWizardIsOpenLeadNowhere
     fs::create_directories(outside.Path() / "in");
     std::ofstream(outside.Path() / "x.dll", std::ios::binary) << "outside";
     ServeUpdate(static_cast<uint32_t>(m_installer.size()));
-    ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
-    m_driver = WizardDriver(m_child.Id());
+    ASSERT_TRUE(StartUpdater("man"));
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs));
     for (const fs::path& level : {UpdateFolder(), UpdateFolder().parent_path()})
     {
@@ -301,8 +299,7 @@ TEST_F(DownloadRunTest, ARunOfferingAnotherVersionDeletesThePart)
 {
     CancelAtHalf(UpdateInfoText());
     testsupport::ServeFile("/zsp/update.txt", UpdateInfoText("2.5.1.0"));
-    ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
-    m_driver = WizardDriver(m_child.Id());
+    ASSERT_TRUE(StartUpdater("man"));
     ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs));
     EXPECT_FALSE(fs::exists(PartPath()));
     EXPECT_FALSE(fs::exists(PartRecordPath()));
@@ -370,8 +367,7 @@ TEST_F(DownloadRunTest, AnInstallerAddressThatIsNotTakenIsRefused)
         testsupport::ServeFile("/zsp/update.txt", "2.5.0.301\r\n1000\r\n" +
                                                       testsupport::HttpUrl("/zsp/notes.html") +
                                                       "\r\n" + c.url + "\r\n");
-        ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
-        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(StartUpdater("man"));
         ExpectFinish(c.pszText, c.pszWhy);
         EXPECT_EQ(testsupport::HttpRequests().size(), 1u);
         testsupport::ClearHttpRoot();
@@ -452,8 +448,7 @@ TEST_F(DownloadRunTest, AFileInThePlaceOfTheUpdateFolderIsReportedAndEndsTheRun)
         std::ofstream inTheWay(UpdateFolder().parent_path(), std::ios::binary);
         inTheWay << "not a folder";
     }
-    ASSERT_TRUE(m_child.Start(testsupport::Quoted(testsupport::UpdateExePath()) + " /man"));
-    m_driver = WizardDriver(m_child.Id());
+    ASSERT_TRUE(StartUpdater("man"));
     HWND hBox = m_driver.WaitForMessageBox(kWaitMs);
     ASSERT_NE(hBox, nullptr);
     testsupport::MessageBoxContents box;
@@ -510,8 +505,7 @@ protected:
     void ExpectRefused(const std::string& info, const std::string& why)
     {
         Serve(info, m_installer);
-        ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
-        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(StartUpdater("man", SignedUpdater()));
         ExpectFinish(testsupport::kFinishUntrusted, why.c_str());
         EXPECT_FALSE(InstallerFetched());
     }
@@ -583,8 +577,7 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
     {
         SCOPED_TRACE(c.pszWhat);
         Serve(c.info, m_installer);
-        ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /man"));
-        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(StartUpdater("man", SignedUpdater()));
         ExpectFinish(testsupport::kFinishUntrusted, c.pszWhy);
         EXPECT_FALSE(InstallerFetched());
     }
@@ -592,7 +585,7 @@ TEST_F(SignedUpdateTest, UpdateInformationWithoutAValidSignatureIsUnreadable)
     // An automatic run postpones the next check and remembers nothing.
     ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime", 1000));
     Serve(Signed("signed-c"), m_installer);
-    ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /auto"));
+    ASSERT_TRUE(StartUpdater("auto", SignedUpdater()));
     DWORD dwExit = 1;
     ASSERT_TRUE(m_child.WaitForExit(kWaitMs, &dwExit));
     EXPECT_EQ(dwExit, 0u);
@@ -612,8 +605,7 @@ TEST_F(SignedUpdateTest, ReleaseNotesAtAPlainHttpAddressAreNotTaken)
     {
         SCOPED_TRACE(updater);
         Serve(Signed("signed-a-plain-notes"), m_installer);
-        ASSERT_TRUE(m_child.Start(testsupport::Quoted(updater) + " /man"));
-        m_driver = WizardDriver(m_child.Id());
+        ASSERT_TRUE(StartUpdater("man", updater));
         ASSERT_TRUE(m_driver.WaitForPage(WizardPage::NextAction, kWaitMs))
             << testsupport::PageName(m_driver.CurrentPage());
         EXPECT_EQ(m_driver.PageText(WizardPage::NextAction, 229),
@@ -681,7 +673,7 @@ TEST_F(SignedUpdateTest, ExpiredInformationIsRefused)
     // An automatic run postpones the next check, as for other refusals.
     ASSERT_TRUE(testsupport::WriteQword(HKEY_CURRENT_USER, kSettingsKey, "LastUpdateTime", 1000));
     Serve(Signed("signed-a-expired"), m_installer);
-    ASSERT_TRUE(m_child.Start(testsupport::Quoted(SignedUpdater()) + " /auto"));
+    ASSERT_TRUE(StartUpdater("auto", SignedUpdater()));
     bool bSawWindow = false;
     testsupport::WatchUntilExit(m_child.Handle(), m_child.Id(), kWaitMs, &bSawWindow);
     EXPECT_FALSE(bSawWindow);

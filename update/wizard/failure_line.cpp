@@ -1,5 +1,6 @@
 #include "update/wizard/failure_line.h"
 
+#include "framework/system_text.h"
 #include "update/resource_ids.h"
 #include "update/result_codes.h"
 #include "update/update_globals.h"
@@ -54,19 +55,9 @@ bool IsTrustRefusal(HRESULT hResult)
 
 std::string ExpiredFailureLine(uint64_t ftExpires)
 {
-    const FILETIME ftUtc = {static_cast<DWORD>(ftExpires), static_cast<DWORD>(ftExpires >> 32)};
-    SYSTEMTIME stUtc;
-    SYSTEMTIME stLocal;
-    char szDate[80];
-    char szTime[80];
-    if (!FileTimeToSystemTime(&ftUtc, &stUtc) ||
-        !SystemTimeToTzSpecificLocalTime(nullptr, &stUtc, &stLocal) ||
-        GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &stLocal, nullptr, szDate,
-                       sizeof(szDate)) == 0 ||
-        GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &stLocal, nullptr, szTime,
-                       sizeof(szTime)) == 0)
-        return FormatResourceString(IDS_FAIL_EXPIRED, UtcTimeText(ftExpires).c_str());
-    return FormatResourceString(IDS_FAIL_EXPIRED, (std::string(szDate) + " " + szTime).c_str());
+    const std::string when = fw::LocalTimeText(ftExpires, DATE_SHORTDATE, true);
+    return FormatResourceString(IDS_FAIL_EXPIRED,
+                                (when.empty() ? UtcTimeText(ftExpires) : when).c_str());
 }
 
 std::string RolledBackFailureLine(const VersionNumber& offered, const VersionNumber& highest)

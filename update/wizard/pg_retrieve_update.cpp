@@ -22,22 +22,6 @@ constexpr uint32_t kCheckLimitMs = 60 * 1000;
 // A check still running after this long tells the user what it waits for.
 constexpr UINT kWaitingAfterMs = 3000;
 constexpr UINT_PTR kWaitingTimerId = 0x5A51;
-
-// The day of a time (UTC, FILETIME ticks), in the user's own time zone and
-// long date format; the time as a UTC text where the system cannot say it.
-std::string LocalDayText(uint64_t ftTicks)
-{
-    const FILETIME ftUtc = {static_cast<DWORD>(ftTicks), static_cast<DWORD>(ftTicks >> 32)};
-    SYSTEMTIME stUtc;
-    SYSTEMTIME stLocal;
-    char szDate[80];
-    if (!FileTimeToSystemTime(&ftUtc, &stUtc) ||
-        !SystemTimeToTzSpecificLocalTime(nullptr, &stUtc, &stLocal) ||
-        GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &stLocal, nullptr, szDate,
-                       sizeof(szDate)) == 0)
-        return UtcTimeText(ftTicks);
-    return szDate;
-}
 } // namespace
 
 void CPgUpdateRetrieveUpdate::OnActivate()
@@ -269,8 +253,10 @@ void CPgUpdateRetrieveUpdate::TakePending(PendingUpdate pending)
     }
     else if (pending == PendingUpdate::NotInstalled)
     {
+        const uint64_t ftSince = settings.PendingSince();
+        const std::string day = fw::LocalTimeText(ftSince, DATE_LONGDATE, false);
         m_pWizard->m_pendingLine =
             FormatResourceString(IDS_PENDING_NOT_INSTALLED, settings.PendingVersion().Text().c_str(),
-                                 LocalDayText(settings.PendingSince()).c_str());
+                                 (day.empty() ? UtcTimeText(ftSince) : day).c_str());
     }
 }

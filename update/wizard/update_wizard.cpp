@@ -186,18 +186,14 @@ void CUpdateWizard::EnableButtons(UINT uMask)
 
 std::string CUpdateWizard::UpdateInfoUrl() const
 {
-    if (!m_policy.updateInfoUrl.empty())
-        return m_policy.updateInfoUrl;
-    char szUrl[260];
-    return fw::LoadResString(IDS_UPDATE_INFO_URL, szUrl) == 0 ? std::string() : std::string(szUrl);
+    return m_policy.updateInfoUrl.empty() ? LoadResourceString(IDS_UPDATE_INFO_URL)
+                                          : m_policy.updateInfoUrl;
 }
 
 std::string CUpdateWizard::DownloadPageUrl() const
 {
-    if (!m_policy.downloadPageUrl.empty())
-        return m_policy.downloadPageUrl;
-    char szUrl[260];
-    return fw::LoadResString(IDS_DOWNLOAD_PAGE_URL, szUrl) == 0 ? std::string() : std::string(szUrl);
+    return m_policy.downloadPageUrl.empty() ? LoadResourceString(IDS_DOWNLOAD_PAGE_URL)
+                                            : m_policy.downloadPageUrl;
 }
 
 void CUpdateWizard::ShowWizard(bool bShow)
