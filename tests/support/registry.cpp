@@ -11,6 +11,7 @@
 namespace testsupport {
 
 const char kSettingsKey[] = "Software\\Vexil ZSP";
+const char kPolicyKey[] = "SOFTWARE\\Policies\\Vexil ZSP";
 
 std::string RegistryValue::AsString() const
 {
@@ -161,6 +162,8 @@ void ClearProductKeys()
     SetKeyAccess(HKEY_CURRENT_USER, kSettingsKey, "D:(A;;KA;;;WD)");
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    DeleteKeyTree(HKEY_CURRENT_USER, kPolicyKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kPolicyKey);
 }
 
 } // namespace testsupport

@@ -68,8 +68,12 @@ public:
     explicit ScopedDpi(DWORD dwDpi);
 };
 
-// The updater's two keys, removed before and after each test that uses them.
+// The updater's keys and the organisation's policy for it, removed before
+// and after each test that uses them. A copy of the prefix taken between a
+// change and the wineserver's next save still holds the change, so clearing
+// all of them is what makes such a copy clean too.
 extern const char kSettingsKey[];
+extern const char kPolicyKey[];
 void ClearProductKeys();
 
 } // namespace testsupport

@@ -21,6 +21,7 @@ namespace {
 using testsupport::ChildProcess;
 using testsupport::kFinishCancelled;
 using testsupport::kFinishFailed;
+using testsupport::kPolicyKey;
 using testsupport::kSettingsKey;
 using testsupport::WizardDriver;
 using testsupport::WizardPage;
@@ -34,8 +35,6 @@ constexpr char kUpdateInfoPath[] = "/zsp/update.txt";
 constexpr char kNoNewVersion[] = "Vexil Junquell is up to date. There is no newer version to install.";
 constexpr char kConfirmCancel[] = "Do you want to stop the update?";
 constexpr char kTurnedOff[] = "Updates of Vexil Junquell are turned off by your organization.";
-
-constexpr char kPolicyKey[] = "SOFTWARE\\Policies\\Vexil ZSP";
 
 uint64_t NowTicks()
 {
@@ -51,7 +50,6 @@ protected:
     {
         testsupport::ClearProductKeys();
         testsupport::ClearHttpRoot();
-        ClearPolicy();
         ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kSettingsKey, "Version",
                                              "2.4.2.218"));
         // Values that show whether a run wrote them.
@@ -67,13 +65,6 @@ protected:
         m_child.Terminate();
         testsupport::ClearHttpRoot();
         testsupport::ClearProductKeys();
-        ClearPolicy();
-    }
-
-    static void ClearPolicy()
-    {
-        testsupport::DeleteKeyTree(HKEY_LOCAL_MACHINE, kPolicyKey);
-        testsupport::DeleteKeyTree(HKEY_CURRENT_USER, kPolicyKey);
     }
 
     // The line under the pages that says the organisation manages updates.
@@ -536,7 +527,6 @@ TEST_F(WizardRunTest, UpdatesTurnedOffOrManualOnlyByTheOrganisation)
         SCOPED_TRACE(row.pszMachine);
         testsupport::ClearProductKeys();
         testsupport::ClearHttpRoot();
-        ClearPolicy();
         ASSERT_TRUE(testsupport::WriteString(HKEY_LOCAL_MACHINE, kPolicyKey, "UpdatesEnabled", row.pszMachine));
         ASSERT_TRUE(testsupport::WriteDword(HKEY_CURRENT_USER, kPolicyKey, "UpdatesEnabled", row.dwUser));
         ServeUpdateInfo(UpdateInfo("2.5.1"));
