@@ -189,7 +189,7 @@ protected:
     // announced, and what was fetched over all tries is the rest of the file
     // only, or the whole file again where it started again.
     void BreakOffOnce(const std::string& firstBytes, const std::string& firstFault,
-                                       const std::string& thenFault, bool bStartsAgain, DWORD dwBreakMs = kWaitMs)
+                      const std::string& thenFault, bool bStartsAgain, DWORD dwBreakMs = kWaitMs)
     {
         ServeUpdate(static_cast<uint32_t>(m_installer.size()));
         testsupport::ServeFile(kInstallerUrlPath, firstBytes, firstFault);

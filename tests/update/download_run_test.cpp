@@ -256,8 +256,8 @@ TEST_F(DownloadRunTest, AnInstallerLargerThanAnnouncedIsCutOffEarly)
     EXPECT_LT(testsupport::JsonNumber(response, "sent"), m_installer.size() / 8) << response;
 }
 
-// A download that stops receiving is given up after a minute; it is a
-// failure, not the user's cancel.
+// A try that breaks off, on a cut connection or after a minute of receiving
+// nothing, is tried again from where it stopped.
 TEST_F(DownloadRunTest, ACutDownloadGoesOnFromWhereItStopped)
 {
     BreakOffOnce(m_installer, "cut " + std::to_string(m_installer.size() / 2), "", false);
